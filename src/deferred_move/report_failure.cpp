@@ -1,0 +1,57 @@
+// The failure report: the argument as typed and the system's own text for
+// the error, converted to the console's OEM code page.
+#include "deferred_move.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "../messages.h"
+
+namespace {
+
+// Converts text to the OEM code page in place of the ANSI copy. USER32 is
+// loaded only here, so that a run without a failure never loads it.
+// Returns false, leaving the copy untouched, if the conversion is unavailable.
+bool ConvertToOem(const char *text, char *oemText) {
+    HMODULE user32 = LoadLibraryA("user32.dll");
+    if (user32 == nullptr) {
+        return false;
+    }
+    // Cast through the generic function type: FARPROC has no parameters.
+    CharToOemProc charToOem = reinterpret_cast<CharToOemProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "CharToOemA")));
+    const bool converted = charToOem != nullptr && charToOem(text, oemText);
+    FreeLibrary(user32);
+    return converted;
+}
+
+}  // namespace
+
+void ReportFailure(const char *argument) {
+    const DWORD errorCode = GetLastError();
+
+    LPSTR systemText = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+        nullptr, errorCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<LPSTR>(&systemText), 0, nullptr);
+    if (length == 0 || systemText == nullptr) {
+        printf(MSG_ERROR_CODE, argument, static_cast<unsigned long>(errorCode));
+        return;
+    }
+
+    // The OEM copy has the same length as the system's text. If it cannot be
+    // made, the system's text is printed as it is: a report in the wrong code
+    // page is better than none.
+    const size_t size = strlen(systemText) + 1;
+    char *oemText = static_cast<char *>(LocalAlloc(LMEM_FIXED, size));
+    if (oemText != nullptr && ConvertToOem(systemText, oemText)) {
+        printf(MSG_ERROR_WITH, argument, oemText);
+    } else {
+        printf(MSG_ERROR_WITH, argument, systemText);
+    }
+    if (oemText != nullptr) {
+        LocalFree(oemText);
+    }
+    LocalFree(systemText);
+}

@@ -1,0 +1,29 @@
+// Every text Quarvel writes to the console, in one place. All are 8-bit
+// strings in the ANSI code page; "\n" becomes CR LF on the console.
+#ifndef QUARVEL_MESSAGES_H
+#define QUARVEL_MESSAGES_H
+
+#include "version.h"
+
+// Driver messages. The banner and usage texts are written as lines, so each
+// is followed by one more "\n" and an empty line.
+#define MSG_BANNER "Quarvel " QUARVEL_VERSION_TEXT " - moves or renames a file in use at the next restart\n"
+#define MSG_USAGE "Usage: Quarvel.exe Source Destination\n"
+#define MSG_NOT_SUPPORTED "%s %s not supported."                        // description, service pack
+#define MSG_OUTCOME "Current OS: %s %s\nMove or rename after reboot\n"  // description, service pack
+
+// Failure report: the argument as typed, then the system's text for the
+// error, which ends its own line. When the system has no text for the code,
+// the code itself is named.
+#define MSG_ERROR_WITH "Error with: %s. %s"
+#define MSG_ERROR_CODE "Error with: %s. System error %lu.\n"
+
+// Descriptions of the running Windows.
+#define MSG_DESCRIBE_WIN32S "Windows %ld.%ld"
+#define MSG_DESCRIBE_WINDOWS95 "Windows 95 %ld.%ld build %ld"
+#define MSG_DESCRIBE_WINDOWS98 "Windows 98 %ld.%ld build %ld"
+#define MSG_DESCRIBE_WINDOWSNT "Windows NT %ld.%ld build %ld"
+#define MSG_DESCRIBE_UNKNOWN_PLATFORM "Unknown Windows platform %ld"
+#define MSG_DESCRIBE_UNREADABLE "Windows version could not be read"
+
+#endif

@@ -1,0 +1,82 @@
+// Declarations of the Windows types, constants and functions the program uses,
+// for building its logic on hosts other than Windows. Values and layouts are
+// those of the Windows headers; the functions are provided by the test fake.
+#ifndef QUARVEL_HOST_WIN32_H
+#define QUARVEL_HOST_WIN32_H
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+#define WINAPI
+
+typedef int BOOL;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint16_t WORD;
+typedef unsigned int UINT;
+typedef char CHAR;
+typedef char *LPSTR;
+typedef const char *LPCSTR;
+typedef const void *LPCVOID;
+typedef void *HLOCAL;
+typedef void *HMODULE;
+typedef intptr_t(WINAPI *FARPROC)();
+
+#define TRUE 1
+#define FALSE 0
+#define MAX_PATH 260
+
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
+
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+
+#define LANG_NEUTRAL 0x00
+#define SUBLANG_DEFAULT 0x01
+#define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
+
+#define LMEM_FIXED 0x0000
+
+#define ERROR_SUCCESS 0
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_NOT_SUPPORTED 50
+#define ERROR_FILENAME_EXCED_RANGE 206
+
+typedef struct _OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+} OSVERSIONINFOA, *LPOSVERSIONINFOA;
+
+static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
+
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
+DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension,
+                         DWORD nBufferLength, LPSTR lpBuffer, LPSTR *lpFilePart);
+DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer);
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                       LPCSTR lpFileName);
+DWORD WINAPI GetLastError();
+void WINAPI SetLastError(DWORD dwErrCode);
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                            LPSTR lpBuffer, DWORD nSize, va_list *Arguments);
+HLOCAL WINAPI LocalAlloc(UINT uFlags, std::size_t uBytes);
+HLOCAL WINAPI LocalFree(HLOCAL hMem);
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+
+#endif

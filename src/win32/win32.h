@@ -1,0 +1,21 @@
+// The one place where the program meets Windows. On Windows this is
+// <windows.h>; on any other host the same sources compile against
+// host_win32.h, which declares only what the program uses, and the unit tests
+// link a scriptable fake of those functions.
+#ifndef QUARVEL_WIN32_H
+#define QUARVEL_WIN32_H
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include "host_win32.h"
+#endif
+
+// CharToOemA lives in USER32, which the program loads only when a failure
+// report needs it; this is the type of the entry point it looks up.
+typedef BOOL(WINAPI *CharToOemProc)(LPCSTR source, LPSTR destination);
+
+#endif

@@ -1,0 +1,197 @@
+// Resolving, registering and reporting failures, against the fake.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "deferred_move/deferred_move.h"
+#include "fake_win32.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+const Calls resolvingAndRegistering = {"SearchPathA", "GetShortPathNameA", "MoveFileExA",
+                                       "WritePrivateProfileStringA"};
+
+const std::string notFound = "The system cannot find the file specified.\r\n";
+const std::string tooLong = "The filename or extension is too long.\r\n";
+const std::string denied = "Access is denied.\r\n";
+
+// Two files in the current directory and two with long names elsewhere.
+void AddFiles() {
+    fake.files["src.txt"] = "C:\\work\\src.txt";
+    fake.files["dst.txt"] = "C:\\work\\dst.txt";
+    fake.files["new library.dll"] = "C:\\Temp\\new library.dll";
+    fake.files["C:\\Program Files\\My App\\library.dll"] = "C:\\Program Files\\My App\\library.dll";
+    fake.shortNames["C:\\work\\src.txt"] = "C:\\WORK\\SRC.TXT";
+    fake.shortNames["C:\\work\\dst.txt"] = "C:\\WORK\\DST.TXT";
+    fake.shortNames["C:\\Temp\\new library.dll"] = "C:\\TEMP\\NEWLIB~1.DLL";
+    fake.shortNames["C:\\Program Files\\My App\\library.dll"] = "C:\\PROGRA~1\\MYAPP~1\\LIBRARY.DLL";
+}
+
+std::string RunCapturingOutput(ExitStatus &status, const char *source, const char *destination,
+                               DeferMechanism mechanism) {
+    testing::internal::CaptureStdout();
+    status = RequestDeferredMove(source, destination, mechanism);
+    return testing::internal::GetCapturedStdout();
+}
+
+struct MoveCase {
+    const char *name;
+    DeferMechanism mechanism;
+    const char *source;
+    const char *destination;
+    void (*setUp)();
+    ExitStatus status;
+    Calls calls;  // searches, short-name conversions and registrations, in order
+    std::string output;
+};
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const MoveCase &c, std::ostream *os) { *os << c.name; }
+
+const DeferMechanism nt = DeferMechanism::ReplaceAtReboot;
+const DeferMechanism win9x = DeferMechanism::StartupRenameList;
+void Nothing() {}
+
+const MoveCase moveCases[] = {
+    {"SourceMissing", nt, "missing.txt", "dst.txt", Nothing, SourceNotFound,
+     {"SearchPathA(null, missing.txt, null, 260)"},
+     "Error with: missing.txt. " + notFound},
+    {"DestinationMissing", win9x, "src.txt", "missing.txt", Nothing, DestinationNotFound,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, missing.txt, null, 260)"},
+     "Error with: missing.txt. " + notFound},
+    {"NtRegistersFullPathsWithReplaceAndDelay", nt, "src.txt", "dst.txt", Nothing, Success,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "MoveFileExA(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+     ""},
+    {"Win9xWritesShortNamesDestinationAsKey", win9x, "new library.dll",
+     "C:\\Program Files\\My App\\library.dll", Nothing, Success,
+     {"SearchPathA(null, new library.dll, null, 260)",
+      "SearchPathA(null, C:\\Program Files\\My App\\library.dll, null, 260)",
+      "GetShortPathNameA(C:\\Temp\\new library.dll, 260)",
+      "GetShortPathNameA(C:\\Program Files\\My App\\library.dll, 260)",
+      "WritePrivateProfileStringA(rename, C:\\PROGRA~1\\MYAPP~1\\LIBRARY.DLL, "
+      "C:\\TEMP\\NEWLIB~1.DLL, wininit.ini)"},
+     ""},
+    {"NtRefusedRegistration", nt, "src.txt", "dst.txt", [] { fake.moveFileResult = FALSE; },
+     RegistrationFailed,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "MoveFileExA(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+     "Error with: src.txt. " + denied},
+    {"Win9xRefusedWrite", win9x, "src.txt", "dst.txt", [] { fake.profileResult = FALSE; },
+     RegistrationFailed,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
+      "WritePrivateProfileStringA(rename, C:\\WORK\\DST.TXT, C:\\WORK\\SRC.TXT, wininit.ini)"},
+     "Error with: src.txt. " + denied},
+    {"Win9xShortNameFailsNothingWritten", win9x, "src.txt", "dst.txt",
+     [] { fake.shortNames.erase("C:\\work\\dst.txt"); }, RegistrationFailed,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)"},
+     "Error with: src.txt. " + notFound},
+    {"Win9xShortNameTooLongNothingWritten", win9x, "src.txt", "dst.txt",
+     [] { fake.shortLength["C:\\work\\src.txt"] = 300; }, RegistrationFailed,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)"},
+     "Error with: src.txt. " + tooLong},
+    {"SourcePathTooLong", nt, "src.txt", "dst.txt", [] { fake.searchLength["src.txt"] = 300; },
+     SourceNotFound, {"SearchPathA(null, src.txt, null, 260)"}, "Error with: src.txt. " + tooLong},
+    {"DestinationPathOf260IsTooLong", nt, "src.txt", "dst.txt",
+     [] { fake.searchLength["dst.txt"] = 260; }, DestinationNotFound,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)"},
+     "Error with: dst.txt. " + tooLong},
+    {"PathOf259Fits", nt, "deep.txt", "dst.txt",
+     [] { fake.files["deep.txt"] = "C:\\" + std::string(252, 'd') + ".txt"; }, Success,
+     {"SearchPathA(null, deep.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "MoveFileExA(C:\\" + std::string(252, 'd') + ".txt, C:\\work\\dst.txt, 5)"},
+     ""},
+};
+
+class RequestDeferredMoveTest : public testing::TestWithParam<MoveCase> {};
+
+TEST_P(RequestDeferredMoveTest, ResolvesRegistersAndReports) {
+    const MoveCase &c = GetParam();
+    ResetFake();
+    AddFiles();
+    c.setUp();
+    ExitStatus status = Success;
+    const std::string output = RunCapturingOutput(status, c.source, c.destination, c.mechanism);
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(CallsTo(resolvingAndRegistering), c.calls);
+    EXPECT_EQ(output, c.output);
+    EXPECT_EQ(fake.liveAllocations, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RequestDeferredMoveTest, testing::ValuesIn(moveCases),
+                         [](const testing::TestParamInfo<MoveCase> &info) {
+                             return std::string(info.param.name);
+                         });
+
+// The error code must be read straight after the failed search, and the
+// system's text fetched, converted and released exactly as Windows expects.
+TEST(ReportFailure, ReadsTheSearchErrorFirstAndReleasesEverything) {
+    ResetFake();
+    ExitStatus status = Success;
+    RunCapturingOutput(status, "gone.txt", "dst.txt", DeferMechanism::ReplaceAtReboot);
+    const Calls expected = {
+        "SearchPathA(null, gone.txt, null, 260)",
+        "GetLastError(2)",
+        "FormatMessageA(0x1300, null, 2, 0x400, 0, null)",
+        "LocalAlloc(0, " + std::to_string(notFound.size() + 1) + ")",
+        "LoadLibraryA(user32.dll)",
+        "GetProcAddress(CharToOemA)",
+        "CharToOemA",
+        "FreeLibrary()",
+        "LocalFree()",
+        "LocalFree()",
+    };
+    EXPECT_EQ(fake.calls, expected);
+}
+
+struct ReportCase {
+    const char *name;
+    const char *argument;
+    void (*setUp)();
+    std::string output;
+};
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const ReportCase &c, std::ostream *os) { *os << c.name; }
+
+const std::string ansiText = std::string("Acc") + AnsiEAcute + "s refus" + AnsiEAcute + ".\r\n";
+const std::string oemText = std::string("Acc") + OemEAcute + "s refus" + OemEAcute + ".\r\n";
+
+const ReportCase reportCases[] = {
+    {"TextConvertedToOem", "a.txt", Nothing, "Error with: a.txt. " + oemText},
+    {"ArgumentPrintedAsTyped", "%s %n caf\xE9.txt", Nothing,
+     "Error with: %s %n caf\xE9.txt. " + oemText},
+    {"NoSystemTextNamesTheCode", "a.txt", [] { fake.messages.clear(); },
+     "Error with: a.txt. System error 5.\n"},
+    {"CopyNotAllocatedPrintsUnconverted", "a.txt", [] { fake.localAllocFails = true; },
+     "Error with: a.txt. " + ansiText},
+    {"User32MissingPrintsUnconverted", "a.txt", [] { fake.user32Missing = true; },
+     "Error with: a.txt. " + ansiText},
+};
+
+class ReportFailureTest : public testing::TestWithParam<ReportCase> {};
+
+TEST_P(ReportFailureTest, PrintsTheArgumentAndTheSystemText) {
+    const ReportCase &c = GetParam();
+    ResetFake();
+    fake.messages[ERROR_ACCESS_DENIED] = ansiText;
+    fake.lastError = ERROR_ACCESS_DENIED;
+    c.setUp();
+    testing::internal::CaptureStdout();
+    ReportFailure(c.argument);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output);
+    EXPECT_EQ(fake.liveAllocations, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ReportFailureTest, testing::ValuesIn(reportCases),
+                         [](const testing::TestParamInfo<ReportCase> &info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace

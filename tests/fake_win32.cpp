@@ -1,0 +1,182 @@
+// The fake Windows functions, recording their calls into `fake`.
+#include "fake_win32.h"
+
+#include <cstdlib>
+#include <cstring>
+
+FakeWindows fake;
+
+namespace {
+
+std::string Text(LPCSTR text) { return text == nullptr ? "null" : text; }
+
+void Record(const std::string &call) { fake.calls.push_back(call); }
+
+// Copies a text into a caller's buffer the way the path functions do: the
+// length without terminator on success, the needed size when it does not fit.
+DWORD CopyPath(const std::string &path, LPSTR buffer, DWORD bufferLength) {
+    if (path.size() + 1 > bufferLength) {
+        return static_cast<DWORD>(path.size() + 1);
+    }
+    memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<DWORD>(path.size());
+}
+
+BOOL WINAPI FakeCharToOemA(LPCSTR source, LPSTR destination) {
+    Record("CharToOemA");
+    do {
+        *destination++ = *source == AnsiEAcute ? OemEAcute : *source;
+    } while (*source++ != '\0');
+    return TRUE;
+}
+
+}  // namespace
+
+void ResetFake() {
+    fake = FakeWindows();
+    fake.version.dwMajorVersion = 4;
+    fake.version.dwMinorVersion = 0;
+    fake.version.dwBuildNumber = 1381;
+    fake.version.dwPlatformId = VER_PLATFORM_WIN32_NT;
+    strcpy(fake.version.szCSDVersion, "Service Pack 6");
+    fake.messages[ERROR_FILE_NOT_FOUND] = "The system cannot find the file specified.\r\n";
+    fake.messages[ERROR_ACCESS_DENIED] = "Access is denied.\r\n";
+    fake.messages[ERROR_FILENAME_EXCED_RANGE] = "The filename or extension is too long.\r\n";
+}
+
+std::vector<std::string> CallsTo(const std::vector<std::string> &names) {
+    std::vector<std::string> selected;
+    for (const std::string &call : fake.calls) {
+        for (const std::string &name : names) {
+            if (call.compare(0, name.size() + 1, name + "(") == 0) {
+                selected.push_back(call);
+            }
+        }
+    }
+    return selected;
+}
+
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
+    Record("GetVersionExA(" + std::to_string(info->dwOSVersionInfoSize) + ")");
+    if (!fake.versionResult) {
+        return FALSE;
+    }
+    const DWORD size = info->dwOSVersionInfoSize;
+    *info = fake.version;
+    info->dwOSVersionInfoSize = size;
+    return TRUE;
+}
+
+DWORD WINAPI SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD bufferLength,
+                         LPSTR buffer, LPSTR *filePart) {
+    Record("SearchPathA(" + Text(path) + ", " + Text(fileName) + ", " + Text(extension) + ", " +
+           std::to_string(bufferLength) + ")");
+    const auto overridden = fake.searchLength.find(fileName);
+    if (overridden != fake.searchLength.end()) {
+        return overridden->second;
+    }
+    const auto found = fake.files.find(fileName);
+    if (found == fake.files.end()) {
+        fake.lastError = ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    const DWORD length = CopyPath(found->second, buffer, bufferLength);
+    if (length < bufferLength && filePart != nullptr) {
+        *filePart = strrchr(buffer, '\\') != nullptr ? strrchr(buffer, '\\') + 1 : buffer;
+    }
+    return length;
+}
+
+DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD bufferLength) {
+    Record("GetShortPathNameA(" + Text(longPath) + ", " + std::to_string(bufferLength) + ")");
+    const auto overridden = fake.shortLength.find(longPath);
+    if (overridden != fake.shortLength.end()) {
+        return overridden->second;
+    }
+    const auto found = fake.shortNames.find(longPath);
+    if (found == fake.shortNames.end()) {
+        fake.lastError = ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    return CopyPath(found->second, shortPath, bufferLength);
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
+    Record("MoveFileExA(" + Text(existing) + ", " + Text(newName) + ", " + std::to_string(flags) + ")");
+    if (!fake.moveFileResult) {
+        fake.lastError = fake.registerError;
+    }
+    return fake.moveFileResult;
+}
+
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
+    Record("WritePrivateProfileStringA(" + Text(section) + ", " + Text(key) + ", " + Text(value) +
+           ", " + Text(fileName) + ")");
+    if (!fake.profileResult) {
+        fake.lastError = fake.registerError;
+    }
+    return fake.profileResult;
+}
+
+DWORD WINAPI GetLastError() {
+    Record("GetLastError(" + std::to_string(fake.lastError) + ")");
+    return fake.lastError;
+}
+
+void WINAPI SetLastError(DWORD code) {
+    Record("SetLastError(" + std::to_string(code) + ")");
+    fake.lastError = code;
+}
+
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                            LPSTR buffer, DWORD size, va_list *arguments) {
+    char head[64];
+    snprintf(head, sizeof head, "FormatMessageA(0x%X, %s, %u, 0x%X, %u, %s)", flags,
+             source == nullptr ? "null" : "source", messageId, languageId, size,
+             arguments == nullptr ? "null" : "arguments");
+    Record(head);
+    const auto found = fake.messages.find(messageId);
+    if (found == fake.messages.end()) {
+        return 0;
+    }
+    char *text = static_cast<char *>(malloc(found->second.size() + 1));
+    memcpy(text, found->second.c_str(), found->second.size() + 1);
+    *reinterpret_cast<char **>(buffer) = text;
+    ++fake.liveAllocations;
+    return static_cast<DWORD>(found->second.size());
+}
+
+HLOCAL WINAPI LocalAlloc(UINT flags, size_t bytes) {
+    Record("LocalAlloc(" + std::to_string(flags) + ", " + std::to_string(bytes) + ")");
+    if (fake.localAllocFails) {
+        fake.lastError = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    ++fake.liveAllocations;
+    return malloc(bytes);
+}
+
+HLOCAL WINAPI LocalFree(HLOCAL memory) {
+    Record("LocalFree()");
+    --fake.liveAllocations;
+    free(memory);
+    return nullptr;
+}
+
+HMODULE WINAPI LoadLibraryA(LPCSTR name) {
+    Record("LoadLibraryA(" + Text(name) + ")");
+    return fake.user32Missing ? nullptr : &fake;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
+    Record("GetProcAddress(" + Text(name) + ")");
+    if (module != &fake || strcmp(name, "CharToOemA") != 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeCharToOemA));
+}
+
+BOOL WINAPI FreeLibrary(HMODULE module) {
+    Record("FreeLibrary()");
+    return module == &fake;
+}

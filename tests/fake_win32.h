@@ -1,0 +1,59 @@
+// A scriptable stand-in for the Windows functions the program calls. Each
+// call is recorded, with its arguments, in fake.calls; what it returns is
+// set up in the fields below before the code under test runs.
+#ifndef QUARVEL_FAKE_WIN32_H
+#define QUARVEL_FAKE_WIN32_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "win32/win32.h"
+
+struct FakeWindows {
+    // GetVersionExA: fills the record below unless versionResult is FALSE.
+    BOOL versionResult = TRUE;
+    OSVERSIONINFOA version{};
+
+    // SearchPathA: an argument found here yields its full path; any other
+    // fails with ERROR_FILE_NOT_FOUND. searchLength overrides the returned
+    // length (for paths that do not fit), leaving the buffer untouched.
+    std::map<std::string, std::string> files;
+    std::map<std::string, DWORD> searchLength;
+
+    // GetShortPathNameA: a path found here yields its short form; any other
+    // fails with ERROR_FILE_NOT_FOUND. shortLength overrides as above.
+    std::map<std::string, std::string> shortNames;
+    std::map<std::string, DWORD> shortLength;
+
+    // The two registering calls: what they return and the error they leave.
+    BOOL moveFileResult = TRUE;
+    BOOL profileResult = TRUE;
+    DWORD registerError = ERROR_ACCESS_DENIED;
+
+    // FormatMessageA: the system's text per error code; no entry, no text.
+    std::map<DWORD, std::string> messages;
+
+    bool localAllocFails = false;  // LocalAlloc returns NULL
+    bool user32Missing = false;    // LoadLibraryA("user32.dll") fails
+
+    DWORD lastError = 0;
+    int liveAllocations = 0;          // system buffers not yet released
+    std::vector<std::string> calls;   // "Name(arg, arg, ...)" per call, in order
+};
+
+extern FakeWindows fake;
+
+// Starts every test from the same state: Windows NT 4.0, no files, the
+// system's usual texts for the codes the program meets.
+void ResetFake();
+
+// The calls whose names are listed, in the order they were made.
+std::vector<std::string> CallsTo(const std::vector<std::string> &names);
+
+// The fake's CharToOemA turns the ANSI e-acute (0xE9) into the OEM one (0x82),
+// so that tests can see whether a text was converted.
+constexpr char AnsiEAcute = '\xE9';
+constexpr char OemEAcute = '\x82';
+
+#endif
