@@ -1,0 +1,269 @@
+#!/usr/bin/env python3
+"""End-to-end tests of Quarvel.exe under Wine, through the restart.
+
+Usage: run_e2e.py QUARVEL_EXE WORK_DIR
+
+Creates a throwaway Wine prefix in WORK_DIR (never the user's own), then runs
+every case below: it sets the Windows version Wine reports, lays out the
+case's files in C:\\e2e, runs the executable there and checks the exact bytes
+it printed, its exit status, what it registered (the registry's pending
+renames, the [rename] section of wininit.ini) and what a restart
+(wineboot -r) does with it. The prefix's wineserver is stopped at the end,
+pass or fail.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+BANNER = b"Quarvel 1.0.0 - moves or renames a file in use at the next restart\r\n\r\n"
+USAGE = b"Usage: Quarvel.exe Source Destination\r\n\r\n"
+MOVED = b"\r\nMove or rename after reboot\r\n"
+SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
+PENDING = "PendingFileRenameOperations"
+
+
+def outcome(description):
+    return b"Current OS: " + description.encode() + MOVED
+
+
+def report(argument, text):
+    # The system's text ends in CR LF; the runtime writes its LF as CR LF.
+    return ("Error with: %s. %s\r\r\n" % (argument, text)).encode()
+
+
+def entry(destination, source):
+    """wininit.ini as written for one entry, as an exact pattern."""
+    return re.escape("[rename]\r\n%s=%s\r\n" % (destination, source))
+
+
+# A short (8.3) name for a long one in C:\e2e, as Wine makes them.
+SHORT = r"C:\\e2e\\[A-Z0-9_]{1,6}~[A-Z0-9_]{1,3}\.DLL"
+LONG_NAMES = {"new version.dll": "new", "library in use.dll": "old"}
+PAIR = {"a.txt": "source", "b.txt": "destination"}
+MOVED_PAIR = {"b.txt": "source", "a.txt": None}
+NT_PAIR = [r"\??\C:\e2e\a.txt", r"!\??\C:\e2e\b.txt"]
+
+# One row a case: version, arguments, files in C:\e2e, exit status, output
+# after the banner, pending renames in the registry, pattern of wininit.ini,
+# files after the restart (None: the name is gone), and an optional setup.
+CASES = [
+    dict(name="win10 moves at restart", version="win10", args=["a.txt", "b.txt"], files=PAIR,
+         status=0, output=outcome("Windows NT 10.0 build 18362 "), pending=NT_PAIR,
+         after=MOVED_PAIR),
+    dict(name="win7", version="win7", args=["a.txt", "b.txt"], files=PAIR, status=0,
+         output=outcome("Windows NT 6.1 build 7601 Service Pack 1"), pending=NT_PAIR,
+         after=MOVED_PAIR),
+    dict(name="winxp", version="winxp", args=["a.txt", "b.txt"], files=PAIR, status=0,
+         output=outcome("Windows NT 5.1 build 2600 Service Pack 3"), pending=NT_PAIR,
+         after=MOVED_PAIR),
+    dict(name="win2k", version="win2k", args=["a.txt", "b.txt"], files=PAIR, status=0,
+         output=outcome("Windows NT 5.0 build 2195 Service Pack 4"), pending=NT_PAIR,
+         after=MOVED_PAIR),
+    dict(name="nt40", version="nt40", args=["a.txt", "b.txt"], files=PAIR, status=0,
+         output=outcome("Windows NT 4.0 build 1381 Service Pack 6a"), pending=NT_PAIR,
+         after=MOVED_PAIR),
+    dict(name="nt351", version="nt351", args=["a.txt", "b.txt"], files=PAIR, status=0,
+         output=outcome("Windows NT 3.51 build 1057 Service Pack 5"), pending=NT_PAIR,
+         after=MOVED_PAIR),
+    dict(name="winme is described as 98", version="winme", args=["a.txt", "b.txt"], files=PAIR,
+         status=0, output=outcome("Windows 98 4.90 build 3000  "),
+         wininit=entry(r"C:\e2e\b.txt", r"C:\e2e\a.txt"), after=MOVED_PAIR),
+    dict(name="win98 keeps the spaces of ' A '", version="win98", args=["a.txt", "b.txt"],
+         files=PAIR, status=0, output=outcome("Windows 98 4.10 build 2222  A "),
+         wininit=entry(r"C:\e2e\b.txt", r"C:\e2e\a.txt"), after=MOVED_PAIR),
+    dict(name="win95 build without high bits", version="win95", args=["a.txt", "b.txt"],
+         files=PAIR, status=0, output=outcome("Windows 95 4.0 build 950 "),
+         wininit=entry(r"C:\e2e\b.txt", r"C:\e2e\a.txt"), after=MOVED_PAIR),
+    dict(name="win31 is not supported", version="win31", args=["a.txt", "b.txt"], files=PAIR,
+         status=0, output=b"Windows 3.10 Win32s 1.3 not supported.", after=PAIR),
+    dict(name="NT long names with spaces", version="win7",
+         args=["new version.dll", "library in use.dll"], files=LONG_NAMES, status=0,
+         output=outcome("Windows NT 6.1 build 7601 Service Pack 1"),
+         pending=[r"\??\C:\e2e\new version.dll", r"!\??\C:\e2e\library in use.dll"],
+         after={"library in use.dll": "new", "new version.dll": None}),
+    dict(name="98 long names become short names", version="win98",
+         args=["new version.dll", "library in use.dll"], files=LONG_NAMES, status=0,
+         output=outcome("Windows 98 4.10 build 2222  A "),
+         wininit=r"\[rename\]\r\n%s=%s\r\n" % (SHORT, SHORT),
+         after={"library in use.dll": "new", "new version.dll": None}),
+    dict(name="full path as typed", version="winxp", args=[r"C:\e2e\a.txt", r"C:\e2e\b.txt"],
+         files=PAIR, status=0, output=outcome("Windows NT 5.1 build 2600 Service Pack 3"),
+         pending=NT_PAIR, after=MOVED_PAIR),
+    dict(name="hyphen names are files", version="win7", args=["-a", "-b"],
+         files={"-a": "source", "-b": "destination"}, status=0,
+         output=outcome("Windows NT 6.1 build 7601 Service Pack 1"),
+         pending=[r"\??\C:\e2e\-a", r"!\??\C:\e2e\-b"], after={"-b": "source", "-a": None}),
+    dict(name="slash name is a file, not an option", version="win7", args=["/a", "b.txt"],
+         files=PAIR, status=2, output=report("/a", "File not found."), after=PAIR),
+    dict(name="no arguments", version="win7", args=[], files=PAIR, status=1, output=USAGE,
+         after=PAIR),
+    dict(name="one argument", version="win7", args=["a.txt"], files=PAIR, status=1,
+         output=USAGE, after=PAIR),
+    dict(name="one slash argument", version="win7", args=["/?"], files=PAIR, status=1,
+         output=USAGE, after=PAIR),
+    dict(name="three arguments", version="win98", args=["a.txt", "b.txt", "c.txt"], files=PAIR,
+         status=1, output=USAGE, after=PAIR),
+    dict(name="one argument on win31", version="win31", args=["a.txt"], files=PAIR, status=1,
+         output=USAGE, after=PAIR),
+    dict(name="source missing", version="win7", args=["gone.txt", "b.txt"], files=PAIR,
+         status=2, output=report("gone.txt", "File not found."), after=PAIR),
+    dict(name="destination missing on 98", version="win98", args=["a.txt", "gone file.txt"],
+         files=PAIR, status=3, output=report("gone file.txt", "File not found."), after=PAIR),
+    dict(name="wininit.ini cannot be written", version="win98", args=["a.txt", "b.txt"],
+         files=PAIR, status=4, output=report("a.txt", "Access denied."), after=PAIR,
+         setup=lambda prefix: os.mkdir(os.path.join(prefix, "drive_c/windows/wininit.ini"))),
+]
+
+
+class Wine:
+    """A private Wine prefix and the commands run in it."""
+
+    def __init__(self, work_dir):
+        self.prefix = os.path.join(os.path.abspath(work_dir), "prefix")
+        self.drive_c = os.path.join(self.prefix, "drive_c")
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH="win32",
+                        WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env.pop("DISPLAY", None)
+        self.env.pop("WAYLAND_DISPLAY", None)
+
+    def run(self, args, cwd=None, check=True):
+        # Output goes through files, not pipes: the services Wine starts on
+        # first use live on and would hold a pipe open.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            code = subprocess.run(args, cwd=cwd, env=self.env, stdout=out, stderr=err,
+                                  timeout=120).returncode
+            out.seek(0)
+            err.seek(0)
+            result = subprocess.CompletedProcess(args, code, out.read(), err.read())
+        if check and result.returncode != 0:
+            raise RuntimeError("%s failed: %s" % (" ".join(args), result.stderr.decode()))
+        return result
+
+    def create(self):
+        shutil.rmtree(self.prefix, ignore_errors=True)
+        os.makedirs(self.prefix)
+        # A persistent server first, so that every command below shares it.
+        # It outlives this call and must not hold the output pipes.
+        subprocess.run(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True, timeout=60)
+        self.run(["wineboot", "-i"])
+
+    def stop(self):
+        self.run(["wineserver", "-k"], check=False)
+
+    def set_version(self, version):
+        self.run(["wine", "reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/t", "REG_SZ",
+                  "/d", version, "/f"])
+
+    def pending_renames(self):
+        result = self.run(["wine", "reg", "query", SESSION_MANAGER, "/v", PENDING], check=False)
+        match = re.search(rb"REG_MULTI_SZ\s+(.*?)\r?\n", result.stdout)
+        return match.group(1).decode().split("\\0") if match else None
+
+    def clear_pending_renames(self):
+        self.run(["wine", "reg", "delete", SESSION_MANAGER, "/v", PENDING, "/f"], check=False)
+
+
+def read_files(directory, names):
+    found = {}
+    for name in names:
+        path = os.path.join(directory, name)
+        found[name] = open(path).read() if os.path.exists(path) else None
+    return found
+
+
+def run_case(wine, exe, case):
+    """Runs one case and returns what differed from what was expected."""
+    e2e = os.path.join(wine.drive_c, "e2e")
+    windows = os.path.join(wine.drive_c, "windows")
+    shutil.rmtree(e2e, ignore_errors=True)
+    os.makedirs(e2e)
+    for name, content in case["files"].items():
+        with open(os.path.join(e2e, name), "w") as f:
+            f.write(content)
+    for name in ("wininit.ini", "wininit.bak"):
+        path = os.path.join(windows, name)
+        shutil.rmtree(path) if os.path.isdir(path) else os.path.exists(path) and os.remove(path)
+    wine.clear_pending_renames()
+    wine.set_version(case["version"])
+    if case.get("setup"):
+        case["setup"](wine.prefix)
+
+    result = wine.run(["wine", exe] + case["args"], cwd=e2e, check=False)
+    problems = []
+    if result.returncode != case["status"]:
+        problems.append("status %d, expected %d" % (result.returncode, case["status"]))
+    if result.stdout != BANNER + case["output"]:
+        problems.append("output %r, expected %r" % (result.stdout, BANNER + case["output"]))
+    pending = wine.pending_renames()
+    if pending != case.get("pending"):
+        problems.append("pending renames %r, expected %r" % (pending, case.get("pending")))
+    wininit_path = os.path.join(windows, "wininit.ini")
+    wininit = open(wininit_path, "rb").read().decode() if os.path.isfile(wininit_path) else None
+    expected_wininit = case.get("wininit")
+    if (wininit is None) != (expected_wininit is None) or (
+            wininit is not None and not re.fullmatch(expected_wininit, wininit)):
+        problems.append("wininit.ini %r, expected %r" % (wininit, expected_wininit))
+
+    if os.path.isdir(wininit_path):
+        os.rmdir(wininit_path)  # let the restart run as usual
+    wine.run(["wineboot", "-r"])
+    after = read_files(e2e, case["after"])
+    if after != case["after"]:
+        problems.append("after restart %r, expected %r" % (after, case["after"]))
+    return problems
+
+
+def check_executable(exe):
+    """The properties a Windows user relies on: 32-bit x86, loadable by 95, 98
+    and NT 4.0, only system DLLs, a version resource, and small."""
+    headers = subprocess.run(["i686-w64-mingw32-objdump", "-p", exe], stdout=subprocess.PIPE,
+                             check=True).stdout.decode()
+    dlls = sorted(set(re.findall(r"DLL Name: (\S+)", headers)), key=str.lower)
+    checks = [
+        ("i686 PE", "file format pei-i386" in headers),
+        ("console subsystem", re.search(r"Subsystem\s+00000003", headers) is not None),
+        ("subsystem version 4.0", re.search(r"MajorSubsystemVersion\s+4\n", headers) is not None
+         and re.search(r"MinorSubsystemVersion\s+0\n", headers) is not None),
+        ("imports only KERNEL32, USER32, msvcrt: %s" % dlls,
+         all(dll.lower() in ("kernel32.dll", "user32.dll", "msvcrt.dll") for dll in dlls)),
+        ("version resource", re.search(r"Entry: ID: 0x000010,", headers) is not None),
+        ("manifest resource", re.search(r"Entry: ID: 0x000018,", headers) is not None),
+        ("under 64 KiB (%d bytes)" % os.path.getsize(exe), os.path.getsize(exe) < 64 * 1024),
+    ]
+    return [name for name, passed in checks if not passed]
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    exe_source, work_dir = sys.argv[1], sys.argv[2]
+
+    failures = 0
+    for problem in check_executable(exe_source):
+        print("FAIL executable: " + problem)
+        failures += 1
+
+    wine = Wine(work_dir)
+    try:
+        wine.create()
+        exe = os.path.join(wine.drive_c, "quarvel", "Quarvel.exe")
+        os.makedirs(os.path.dirname(exe), exist_ok=True)
+        shutil.copy(exe_source, exe)
+        for case in CASES:
+            problems = run_case(wine, r"C:\quarvel\Quarvel.exe", case)
+            print(("FAIL " if problems else "ok   ") + case["name"])
+            for problem in problems:
+                print("     " + problem)
+            failures += 1 if problems else 0
+    finally:
+        wine.stop()
+    print("%d of %d cases passed" % (len(CASES) - failures, len(CASES)))
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
