@@ -1,7 +1,7 @@
 // Banner, argument check, support decision and outcome message.
 #include "driver.h"
 
-#include <cstdio>
+#include <stdio.h>
 
 #include "../messages.h"
 

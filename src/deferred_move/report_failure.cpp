@@ -2,8 +2,8 @@
 // the error, converted to the console's OEM code page.
 #include "deferred_move.h"
 
-#include <cstdio>
-#include <cstring>
+#include <stdio.h>
+#include <string.h>
 
 #include "../messages.h"
 

@@ -1,8 +1,8 @@
 // Version query and classification of the running Windows.
 #include "platform_id.h"
 
-#include <cstdio>
-#include <cstring>
+#include <stdio.h>
+#include <string.h>
 
 #include "../messages.h"
 

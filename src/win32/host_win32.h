@@ -4,9 +4,9 @@
 #ifndef QUARVEL_HOST_WIN32_H
 #define QUARVEL_HOST_WIN32_H
 
-#include <cstdarg>
-#include <cstddef>
-#include <cstdint>
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdint.h>
 
 #define WINAPI
 
@@ -73,7 +73,7 @@ DWORD WINAPI GetLastError();
 void WINAPI SetLastError(DWORD dwErrCode);
 DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                             LPSTR lpBuffer, DWORD nSize, va_list *Arguments);
-HLOCAL WINAPI LocalAlloc(UINT uFlags, std::size_t uBytes);
+HLOCAL WINAPI LocalAlloc(UINT uFlags, size_t uBytes);
 HLOCAL WINAPI LocalFree(HLOCAL hMem);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
