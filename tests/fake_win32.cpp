@@ -12,9 +12,23 @@ std::string Text(LPCSTR text) { return text == nullptr ? "null" : text; }
 
 void Record(const std::string &call) { fake.calls.push_back(call); }
 
-// Copies a text into a caller's buffer the way the path functions do: the
-// length without terminator on success, the needed size when it does not fit.
-DWORD CopyPath(const std::string &path, LPSTR buffer, DWORD bufferLength) {
+// Answers a path query the way SearchPathA and GetShortPathNameA do: an
+// overridden length as it is; a known path copied into the buffer, returning
+// its length without terminator (or the size needed when it does not fit);
+// an unknown one fails with ERROR_FILE_NOT_FOUND.
+DWORD LookUpPath(const std::map<std::string, DWORD> &lengths,
+                 const std::map<std::string, std::string> &paths, LPCSTR key, LPSTR buffer,
+                 DWORD bufferLength) {
+    const auto overridden = lengths.find(key);
+    if (overridden != lengths.end()) {
+        return overridden->second;
+    }
+    const auto found = paths.find(key);
+    if (found == paths.end()) {
+        fake.lastError = ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    const std::string &path = found->second;
     if (path.size() + 1 > bufferLength) {
         return static_cast<DWORD>(path.size() + 1);
     }
@@ -71,34 +85,17 @@ DWORD WINAPI SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD b
                          LPSTR buffer, LPSTR *filePart) {
     Record("SearchPathA(" + Text(path) + ", " + Text(fileName) + ", " + Text(extension) + ", " +
            std::to_string(bufferLength) + ")");
-    const auto overridden = fake.searchLength.find(fileName);
-    if (overridden != fake.searchLength.end()) {
-        return overridden->second;
-    }
-    const auto found = fake.files.find(fileName);
-    if (found == fake.files.end()) {
-        fake.lastError = ERROR_FILE_NOT_FOUND;
-        return 0;
-    }
-    const DWORD length = CopyPath(found->second, buffer, bufferLength);
-    if (length < bufferLength && filePart != nullptr) {
-        *filePart = strrchr(buffer, '\\') != nullptr ? strrchr(buffer, '\\') + 1 : buffer;
+    const DWORD length = LookUpPath(fake.searchLength, fake.files, fileName, buffer, bufferLength);
+    if (length != 0 && length < bufferLength && filePart != nullptr) {
+        char *lastSlash = strrchr(buffer, '\\');
+        *filePart = lastSlash != nullptr ? lastSlash + 1 : buffer;
     }
     return length;
 }
 
 DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD bufferLength) {
     Record("GetShortPathNameA(" + Text(longPath) + ", " + std::to_string(bufferLength) + ")");
-    const auto overridden = fake.shortLength.find(longPath);
-    if (overridden != fake.shortLength.end()) {
-        return overridden->second;
-    }
-    const auto found = fake.shortNames.find(longPath);
-    if (found == fake.shortNames.end()) {
-        fake.lastError = ERROR_FILE_NOT_FOUND;
-        return 0;
-    }
-    return CopyPath(found->second, shortPath, bufferLength);
+    return LookUpPath(fake.shortLength, fake.shortNames, longPath, shortPath, bufferLength);
 }
 
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {

@@ -47,8 +47,6 @@ const ClassifyCase classifyCases[] = {
     {"MeIsDescribedAs98", 1, 4, 90, 0x045A012C, "", "Windows 98 4.90 build 300",
      OsFamily::Windows98, DeferMechanism::StartupRenameList},
     {"Win32sHasNoBuild", 0, 3, 10, 0, "", "Windows 3.10", OsFamily::Win32s, DeferMechanism::None},
-    {"Win32sIgnoresBuild", 0, 3, 11, 0x0B00, "", "Windows 3.11", OsFamily::Win32s,
-     DeferMechanism::None},
     {"UnknownPlatform", 3, 5, 0, 1, "", "Unknown Windows platform 3", OsFamily::Other,
      DeferMechanism::None},
 };

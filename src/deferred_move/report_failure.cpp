@@ -9,9 +9,9 @@
 
 namespace {
 
-// Converts text to the OEM code page in place of the ANSI copy. USER32 is
-// loaded only here, so that a run without a failure never loads it.
-// Returns false, leaving the copy untouched, if the conversion is unavailable.
+// Writes text, converted to the OEM code page, into oemText (of the same
+// size). USER32 is loaded only here, so that a run without a failure never
+// loads it. Returns false if the conversion is unavailable.
 bool ConvertToOem(const char *text, char *oemText) {
     HMODULE user32 = LoadLibraryA("user32.dll");
     if (user32 == nullptr) {

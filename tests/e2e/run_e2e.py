@@ -45,74 +45,61 @@ PAIR = {"a.txt": "source", "b.txt": "destination"}
 MOVED_PAIR = {"b.txt": "source", "a.txt": None}
 NT_PAIR = [r"\??\C:\e2e\a.txt", r"!\??\C:\e2e\b.txt"]
 
-# One row a case: version, arguments, files in C:\e2e, exit status, output
-# after the banner, pending renames in the registry, pattern of wininit.ini,
-# files after the restart (None: the name is gone), and an optional setup.
+
+def case(name, version, output, args=("a.txt", "b.txt"), files=PAIR, status=0, after=PAIR,
+         **registered):
+    """One row: the Windows version Wine reports, the arguments, the files in
+    C:\\e2e, the exit status, the output after the banner, the files after the
+    restart (None: the name is gone), and what must be registered: `pending`
+    renames in the registry, a pattern for `wininit`, and an optional `setup`."""
+    return dict(name=name, version=version, args=list(args), files=files, status=status,
+                output=output, after=after, **registered)
+
+
+def moved(version, description, **registered):
+    """a.txt registered to replace b.txt, and the restart carrying it out."""
+    return case(version + " moves at restart", version, outcome(description), after=MOVED_PAIR,
+                **registered)
+
+
+NT = dict(pending=NT_PAIR)
+WIN9X = dict(wininit=entry(r"C:\e2e\b.txt", r"C:\e2e\a.txt"))
+LONG_MOVED = {"library in use.dll": "new", "new version.dll": None}
+
 CASES = [
-    dict(name="win10 moves at restart", version="win10", args=["a.txt", "b.txt"], files=PAIR,
-         status=0, output=outcome("Windows NT 10.0 build 18362 "), pending=NT_PAIR,
-         after=MOVED_PAIR),
-    dict(name="win7", version="win7", args=["a.txt", "b.txt"], files=PAIR, status=0,
-         output=outcome("Windows NT 6.1 build 7601 Service Pack 1"), pending=NT_PAIR,
-         after=MOVED_PAIR),
-    dict(name="winxp", version="winxp", args=["a.txt", "b.txt"], files=PAIR, status=0,
-         output=outcome("Windows NT 5.1 build 2600 Service Pack 3"), pending=NT_PAIR,
-         after=MOVED_PAIR),
-    dict(name="win2k", version="win2k", args=["a.txt", "b.txt"], files=PAIR, status=0,
-         output=outcome("Windows NT 5.0 build 2195 Service Pack 4"), pending=NT_PAIR,
-         after=MOVED_PAIR),
-    dict(name="nt40", version="nt40", args=["a.txt", "b.txt"], files=PAIR, status=0,
-         output=outcome("Windows NT 4.0 build 1381 Service Pack 6a"), pending=NT_PAIR,
-         after=MOVED_PAIR),
-    dict(name="nt351", version="nt351", args=["a.txt", "b.txt"], files=PAIR, status=0,
-         output=outcome("Windows NT 3.51 build 1057 Service Pack 5"), pending=NT_PAIR,
-         after=MOVED_PAIR),
-    dict(name="winme is described as 98", version="winme", args=["a.txt", "b.txt"], files=PAIR,
-         status=0, output=outcome("Windows 98 4.90 build 3000  "),
-         wininit=entry(r"C:\e2e\b.txt", r"C:\e2e\a.txt"), after=MOVED_PAIR),
-    dict(name="win98 keeps the spaces of ' A '", version="win98", args=["a.txt", "b.txt"],
-         files=PAIR, status=0, output=outcome("Windows 98 4.10 build 2222  A "),
-         wininit=entry(r"C:\e2e\b.txt", r"C:\e2e\a.txt"), after=MOVED_PAIR),
-    dict(name="win95 build without high bits", version="win95", args=["a.txt", "b.txt"],
-         files=PAIR, status=0, output=outcome("Windows 95 4.0 build 950 "),
-         wininit=entry(r"C:\e2e\b.txt", r"C:\e2e\a.txt"), after=MOVED_PAIR),
-    dict(name="win31 is not supported", version="win31", args=["a.txt", "b.txt"], files=PAIR,
-         status=0, output=b"Windows 3.10 Win32s 1.3 not supported.", after=PAIR),
-    dict(name="NT long names with spaces", version="win7",
-         args=["new version.dll", "library in use.dll"], files=LONG_NAMES, status=0,
-         output=outcome("Windows NT 6.1 build 7601 Service Pack 1"),
-         pending=[r"\??\C:\e2e\new version.dll", r"!\??\C:\e2e\library in use.dll"],
-         after={"library in use.dll": "new", "new version.dll": None}),
-    dict(name="98 long names become short names", version="win98",
-         args=["new version.dll", "library in use.dll"], files=LONG_NAMES, status=0,
-         output=outcome("Windows 98 4.10 build 2222  A "),
-         wininit=r"\[rename\]\r\n%s=%s\r\n" % (SHORT, SHORT),
-         after={"library in use.dll": "new", "new version.dll": None}),
-    dict(name="full path as typed", version="winxp", args=[r"C:\e2e\a.txt", r"C:\e2e\b.txt"],
-         files=PAIR, status=0, output=outcome("Windows NT 5.1 build 2600 Service Pack 3"),
-         pending=NT_PAIR, after=MOVED_PAIR),
-    dict(name="hyphen names are files", version="win7", args=["-a", "-b"],
-         files={"-a": "source", "-b": "destination"}, status=0,
-         output=outcome("Windows NT 6.1 build 7601 Service Pack 1"),
-         pending=[r"\??\C:\e2e\-a", r"!\??\C:\e2e\-b"], after={"-b": "source", "-a": None}),
-    dict(name="slash name is a file, not an option", version="win7", args=["/a", "b.txt"],
-         files=PAIR, status=2, output=report("/a", "File not found."), after=PAIR),
-    dict(name="no arguments", version="win7", args=[], files=PAIR, status=1, output=USAGE,
-         after=PAIR),
-    dict(name="one argument", version="win7", args=["a.txt"], files=PAIR, status=1,
-         output=USAGE, after=PAIR),
-    dict(name="one slash argument", version="win7", args=["/?"], files=PAIR, status=1,
-         output=USAGE, after=PAIR),
-    dict(name="three arguments", version="win98", args=["a.txt", "b.txt", "c.txt"], files=PAIR,
-         status=1, output=USAGE, after=PAIR),
-    dict(name="one argument on win31", version="win31", args=["a.txt"], files=PAIR, status=1,
-         output=USAGE, after=PAIR),
-    dict(name="source missing", version="win7", args=["gone.txt", "b.txt"], files=PAIR,
-         status=2, output=report("gone.txt", "File not found."), after=PAIR),
-    dict(name="destination missing on 98", version="win98", args=["a.txt", "gone file.txt"],
-         files=PAIR, status=3, output=report("gone file.txt", "File not found."), after=PAIR),
-    dict(name="wininit.ini cannot be written", version="win98", args=["a.txt", "b.txt"],
-         files=PAIR, status=4, output=report("a.txt", "Access denied."), after=PAIR,
+    moved("win10", "Windows NT 10.0 build 18362 ", **NT),
+    moved("win7", "Windows NT 6.1 build 7601 Service Pack 1", **NT),
+    moved("winxp", "Windows NT 5.1 build 2600 Service Pack 3", **NT),
+    moved("win2k", "Windows NT 5.0 build 2195 Service Pack 4", **NT),
+    moved("nt40", "Windows NT 4.0 build 1381 Service Pack 6a", **NT),
+    moved("nt351", "Windows NT 3.51 build 1057 Service Pack 5", **NT),
+    moved("winme", "Windows 98 4.90 build 3000  ", **WIN9X),
+    moved("win98", "Windows 98 4.10 build 2222  A ", **WIN9X),
+    moved("win95", "Windows 95 4.0 build 950 ", **WIN9X),
+    case("win31 is not supported", "win31", b"Windows 3.10 Win32s 1.3 not supported."),
+    case("NT long names with spaces", "win7", outcome("Windows NT 6.1 build 7601 Service Pack 1"),
+         args=["new version.dll", "library in use.dll"], files=LONG_NAMES, after=LONG_MOVED,
+         pending=[r"\??\C:\e2e\new version.dll", r"!\??\C:\e2e\library in use.dll"]),
+    case("98 long names become short names", "win98", outcome("Windows 98 4.10 build 2222  A "),
+         args=["new version.dll", "library in use.dll"], files=LONG_NAMES, after=LONG_MOVED,
+         wininit=r"\[rename\]\r\n%s=%s\r\n" % (SHORT, SHORT)),
+    case("full paths as typed", "winxp", outcome("Windows NT 5.1 build 2600 Service Pack 3"),
+         args=[r"C:\e2e\a.txt", r"C:\e2e\b.txt"], after=MOVED_PAIR, **NT),
+    case("hyphen names are files", "win7", outcome("Windows NT 6.1 build 7601 Service Pack 1"),
+         args=["-a", "-b"], files={"-a": "source", "-b": "destination"},
+         after={"-b": "source", "-a": None}, pending=[r"\??\C:\e2e\-a", r"!\??\C:\e2e\-b"]),
+    case("slash name is a file, not an option", "win7", report("/a", "File not found."),
+         args=["/a", "b.txt"], status=2),
+    case("no arguments", "win7", USAGE, args=[], status=1),
+    case("one argument", "win7", USAGE, args=["a.txt"], status=1),
+    case("one slash argument", "win7", USAGE, args=["/?"], status=1),
+    case("three arguments", "win98", USAGE, args=["a.txt", "b.txt", "c.txt"], status=1),
+    case("one argument on win31", "win31", USAGE, args=["a.txt"], status=1),
+    case("source missing", "win7", report("gone.txt", "File not found."),
+         args=["gone.txt", "b.txt"], status=2),
+    case("destination missing on 98", "win98", report("gone file.txt", "File not found."),
+         args=["a.txt", "gone file.txt"], status=3),
+    case("wininit.ini cannot be written", "win98", report("a.txt", "Access denied."), status=4,
          setup=lambda prefix: os.mkdir(os.path.join(prefix, "drive_c/windows/wininit.ini"))),
 ]
 
