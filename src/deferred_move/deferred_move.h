@@ -25,6 +25,10 @@ ExitStatus RequestDeferredMove(const char *source, const char *destination,
 // GetLastError.
 bool ResolveOnSearchPath(const char *argument, char (&fullPath)[MAX_PATH]);
 
+// Converts a full path to its short (8.3) form; on failure the reason is left
+// for GetLastError.
+bool ShortenPath(const char *fullPath, char (&shortPath)[MAX_PATH]);
+
 // Prints "Error with: <argument>. <system text>" for the error code that the
 // last failing platform call left. Must be called before any other platform
 // call, so that the code read is that call's own.

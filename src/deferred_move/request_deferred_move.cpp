@@ -3,22 +3,9 @@
 
 namespace {
 
-// Windows 95 and 98 carry out the [rename] section of wininit.ini before long
-// file names are available, so the entry must use the short (8.3) names.
-bool ShortenPath(const char *fullPath, char (&shortPath)[MAX_PATH]) {
-    const DWORD length = GetShortPathNameA(fullPath, shortPath, MAX_PATH);
-    if (length == 0) {
-        return false;
-    }
-    if (length >= MAX_PATH) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return false;
-    }
-    return true;
-}
-
 // Adds "destination=source" to the [rename] section of wininit.ini in the
-// Windows directory.
+// Windows directory. Windows 95 and 98 carry that section out before long
+// file names are available, so the entry uses the short (8.3) names.
 bool AddToStartupRenameList(const char *sourcePath, const char *destinationPath) {
     char shortSource[MAX_PATH];
     char shortDestination[MAX_PATH];

@@ -123,7 +123,8 @@ def run_case(wine, exe, case):
             f.write(content)
     for name in ("wininit.ini", "wininit.bak"):
         path = os.path.join(windows, name)
-        shutil.rmtree(path) if os.path.isdir(path) else os.path.exists(path) and os.remove(path)
+        if os.path.isfile(path):
+            os.remove(path)
     wine.clear_pending_renames()
     wine.set_version(case["version"])
     if case.get("setup"):
