@@ -18,6 +18,14 @@
 #define MSG_ERROR_WITH "Error with: %s. %s"
 #define MSG_ERROR_CODE "Error with: %s. System error %lu.\n"
 
+// Failure reports with the program's own reason: the argument as typed and,
+// for the short-name refusal, the short name Windows 95 and 98 would leave.
+#define MSG_NOT_A_FILE "Error with: %s. It is a folder, not a file.\n"
+#define MSG_ON_NETWORK_DRIVE "Error with: %s. Network drives are not available while Windows starts.\n"
+#define MSG_SAME_FILE "Error with: %s. Source and Destination are the same file.\n"
+#define MSG_SHORT_NAME_ONLY \
+    "Error with: %s. Windows 95 and 98 can replace it at the restart only under its short name, %s.\n"
+
 // Descriptions of the running Windows.
 #define MSG_DESCRIBE_WIN32S "Windows %ld.%ld"
 #define MSG_DESCRIBE_WINDOWS95 "Windows 95 %ld.%ld build %ld"

@@ -17,6 +17,9 @@ const Calls resolvingAndRegistering = {"SearchPathA", "GetShortPathNameA", "Move
 const std::string notFound = "The system cannot find the file specified.\r\n";
 const std::string tooLong = "The filename or extension is too long.\r\n";
 const std::string denied = "Access is denied.\r\n";
+const std::string otherDrive = "The system cannot move the file to a different disk drive.\r\n";
+const std::string network = "Network drives are not available while Windows starts.\n";
+const std::string sameFile = "Source and Destination are the same file.\n";
 
 // Two files in the current directory and two with long names elsewhere.
 void AddFiles() {
@@ -28,6 +31,18 @@ void AddFiles() {
     fake.shortNames["C:\\work\\dst.txt"] = "C:\\WORK\\DST.TXT";
     fake.shortNames["C:\\Temp\\new library.dll"] = "C:\\TEMP\\NEWLIB~1.DLL";
     fake.shortNames["C:\\Program Files\\My App\\library.dll"] = "C:\\PROGRA~1\\MYAPP~1\\LIBRARY.DLL";
+    // The same files by other names, a folder, and files on other drives.
+    fake.files[".\\SRC.TXT"] = "C:\\work\\SRC.TXT";
+    fake.files["NEWLIB~1.DLL"] = "C:\\Temp\\NEWLIB~1.DLL";
+    fake.shortNames["C:\\Temp\\NEWLIB~1.DLL"] = "C:\\TEMP\\NEWLIB~1.DLL";
+    fake.files["library in use.dll"] = "c:\\Temp\\library in use.dll";
+    fake.shortNames["c:\\Temp\\library in use.dll"] = "C:\\TEMP\\LIBRAR~1.DLL";
+    fake.files["dir"] = "C:\\work\\dir";
+    fake.folders.push_back("C:\\work\\dir");
+    fake.files["D:\\dst.txt"] = "D:\\dst.txt";
+    fake.files["N:\\dst.txt"] = "N:\\dst.txt";
+    fake.driveTypes["N:\\"] = DRIVE_REMOTE;
+    fake.files["\\\\server\\share\\src.txt"] = "\\\\server\\share\\src.txt";
 }
 
 std::string RunCapturingOutput(ExitStatus &status, const char *source, const char *destination,
@@ -64,6 +79,7 @@ const MoveCase moveCases[] = {
      "Error with: missing.txt. " + notFound},
     {"NtRegistersFullPathsWithReplaceAndDelay", nt, "src.txt", "dst.txt", Nothing, Success,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
       "MoveFileExA(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
      ""},
     {"Win9xWritesShortNamesDestinationAsKey", win9x, "new library.dll",
@@ -73,11 +89,13 @@ const MoveCase moveCases[] = {
       "GetShortPathNameA(C:\\Temp\\new library.dll, 260)",
       "GetShortPathNameA(C:\\Program Files\\My App\\library.dll, 260)",
       "WritePrivateProfileStringA(rename, C:\\PROGRA~1\\MYAPP~1\\LIBRARY.DLL, "
-      "C:\\TEMP\\NEWLIB~1.DLL, wininit.ini)"},
+      "C:\\TEMP\\NEWLIB~1.DLL, wininit.ini)",
+      "WritePrivateProfileStringA(null, null, null, wininit.ini)"},
      ""},
     {"NtRefusedRegistration", nt, "src.txt", "dst.txt", [] { fake.moveFileResult = FALSE; },
      RegistrationFailed,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
       "MoveFileExA(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
      "Error with: src.txt. " + denied},
     {"Win9xRefusedWrite", win9x, "src.txt", "dst.txt", [] { fake.profileResult = FALSE; },
@@ -105,7 +123,51 @@ const MoveCase moveCases[] = {
     {"PathOf259Fits", nt, "deep.txt", "dst.txt",
      [] { fake.files["deep.txt"] = "C:\\" + std::string(252, 'd') + ".txt"; }, Success,
      {"SearchPathA(null, deep.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\" + std::string(252, 'd') + ".txt, 260)",
       "MoveFileExA(C:\\" + std::string(252, 'd') + ".txt, C:\\work\\dst.txt, 5)"},
+     ""},
+    // Requests the next start cannot carry out: refused, nothing registered.
+    {"SourceIsFolder", nt, "dir", "dst.txt", Nothing, SourceNotFound,
+     {"SearchPathA(null, dir, null, 260)"}, "Error with: dir. It is a folder, not a file.\n"},
+    {"DestinationIsFolder", win9x, "src.txt", "dir", Nothing, DestinationNotFound,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dir, null, 260)"},
+     "Error with: dir. It is a folder, not a file.\n"},
+    {"NtSourceOnShare", nt, "\\\\server\\share\\src.txt", "dst.txt", Nothing, CannotCarryOut,
+     {"SearchPathA(null, \\\\server\\share\\src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)"},
+     "Error with: \\\\server\\share\\src.txt. " + network},
+    {"Win9xDestinationOnNetworkDrive", win9x, "src.txt", "N:\\dst.txt", Nothing, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, N:\\dst.txt, null, 260)"},
+     "Error with: N:\\dst.txt. " + network},
+    {"NtOtherDrive", nt, "src.txt", "D:\\dst.txt", Nothing, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, D:\\dst.txt, null, 260)"},
+     "Error with: src.txt. " + otherDrive},
+    {"Win9xOtherDrive", win9x, "src.txt", "D:\\dst.txt", Nothing, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, D:\\dst.txt, null, 260)"},
+     "Error with: src.txt. " + otherDrive},
+    {"NtSameFileByCase", nt, "src.txt", ".\\SRC.TXT", Nothing, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, .\\SRC.TXT, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\SRC.TXT, 260)"},
+     "Error with: src.txt. " + sameFile},
+    {"Win9xSameFileByShortName", win9x, "new library.dll", "NEWLIB~1.DLL", Nothing, CannotCarryOut,
+     {"SearchPathA(null, new library.dll, null, 260)", "SearchPathA(null, NEWLIB~1.DLL, null, 260)",
+      "GetShortPathNameA(C:\\Temp\\new library.dll, 260)",
+      "GetShortPathNameA(C:\\Temp\\NEWLIB~1.DLL, 260)"},
+     "Error with: new library.dll. " + sameFile},
+    {"Win9xLongDestinationName", win9x, "new library.dll", "library in use.dll", Nothing,
+     CannotCarryOut,
+     {"SearchPathA(null, new library.dll, null, 260)",
+      "SearchPathA(null, library in use.dll, null, 260)",
+      "GetShortPathNameA(C:\\Temp\\new library.dll, 260)",
+      "GetShortPathNameA(c:\\Temp\\library in use.dll, 260)"},
+     "Error with: library in use.dll. Windows 95 and 98 can replace it at the restart only under "
+     "its short name, LIBRAR~1.DLL.\n"},
+    {"NtLongDestinationNameOnLowerCaseDrive", nt, "new library.dll", "library in use.dll", Nothing,
+     Success,
+     {"SearchPathA(null, new library.dll, null, 260)",
+      "SearchPathA(null, library in use.dll, null, 260)",
+      "GetShortPathNameA(C:\\Temp\\new library.dll, 260)",
+      "GetShortPathNameA(c:\\Temp\\library in use.dll, 260)",
+      "MoveFileExA(C:\\Temp\\new library.dll, c:\\Temp\\library in use.dll, 5)"},
      ""},
 };
 

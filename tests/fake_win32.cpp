@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 FakeWindows fake;
 
@@ -55,6 +56,7 @@ void ResetFake() {
     strcpy(fake.version.szCSDVersion, "Service Pack 6");
     fake.messages[ERROR_FILE_NOT_FOUND] = "The system cannot find the file specified.\r\n";
     fake.messages[ERROR_ACCESS_DENIED] = "Access is denied.\r\n";
+    fake.messages[ERROR_NOT_SAME_DEVICE] = "The system cannot move the file to a different disk drive.\r\n";
     fake.messages[ERROR_FILENAME_EXCED_RANGE] = "The filename or extension is too long.\r\n";
 }
 
@@ -177,3 +179,17 @@ BOOL WINAPI FreeLibrary(HMODULE module) {
     Record("FreeLibrary()");
     return module == &fake;
 }
+
+DWORD WINAPI GetFileAttributesA(LPCSTR path) {
+    Record("GetFileAttributesA(" + Text(path) + ")");
+    const bool folder = std::find(fake.folders.begin(), fake.folders.end(), path) != fake.folders.end();
+    return folder ? FILE_ATTRIBUTE_DIRECTORY : 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+}
+
+UINT WINAPI GetDriveTypeA(LPCSTR root) {
+    Record("GetDriveTypeA(" + Text(root) + ")");
+    const auto found = fake.driveTypes.find(root);
+    return found != fake.driveTypes.end() ? found->second : 3;  // DRIVE_FIXED
+}
+
+int WINAPI lstrcmpiA(LPCSTR first, LPCSTR second) { return strcasecmp(first, second); }

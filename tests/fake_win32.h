@@ -4,6 +4,7 @@
 #ifndef QUARVEL_FAKE_WIN32_H
 #define QUARVEL_FAKE_WIN32_H
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,6 +26,11 @@ struct FakeWindows {
     // fails with ERROR_FILE_NOT_FOUND. shortLength overrides as above.
     std::map<std::string, std::string> shortNames;
     std::map<std::string, DWORD> shortLength;
+
+    // GetFileAttributesA: a folder for the paths listed, a file otherwise.
+    std::vector<std::string> folders;
+    // GetDriveTypeA: the type per root ("N:\\"); any other is a fixed drive.
+    std::map<std::string, UINT> driveTypes;
 
     // The two registering calls: what they return and the error they leave.
     BOOL moveFileResult = TRUE;

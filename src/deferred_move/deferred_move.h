@@ -11,7 +11,18 @@ enum ExitStatus {
     UsageError = 1,           // not exactly two arguments
     SourceNotFound = 2,       // Source was not found on the search path
     DestinationNotFound = 3,  // Destination was not found on the search path
-    RegistrationFailed = 4    // the system did not take the registration
+    RegistrationFailed = 4,   // the system did not take the registration
+    CannotCarryOut = 5        // the next start could not carry the move out; nothing registered
+};
+
+// The program's own reasons for a failure, as error codes in the range that
+// Windows leaves to applications (bit 29 set), so that they travel through
+// SetLastError and the failure report like the system's own.
+enum OwnError : DWORD {
+    NotAFile = 0x20000001,  // the name is a folder
+    OnNetworkDrive,         // a network drive or \\server\share path
+    SameFile,               // Source and Destination name one file
+    ShortNameOnly           // 95/98 would leave Destination under its short name
 };
 
 // Resolves both arguments, then registers the move by the given mechanism
@@ -21,17 +32,18 @@ ExitStatus RequestDeferredMove(const char *source, const char *destination,
                                DeferMechanism mechanism);
 
 // Looks the argument up on the system's search path. On success the buffer
-// holds the full path of an existing file; on failure the reason is left for
-// GetLastError.
+// holds the full path of an existing file (not a folder); on failure the
+// reason is left for GetLastError.
 bool ResolveOnSearchPath(const char *argument, char (&fullPath)[MAX_PATH]);
 
 // Converts a full path to its short (8.3) form; on failure the reason is left
 // for GetLastError.
 bool ShortenPath(const char *fullPath, char (&shortPath)[MAX_PATH]);
 
-// Prints "Error with: <argument>. <system text>" for the error code that the
-// last failing platform call left. Must be called before any other platform
-// call, so that the code read is that call's own.
-void ReportFailure(const char *argument);
+// Prints "Error with: <argument>. <text>" for the error code that the last
+// failing platform call left: the system's text, or the program's own for an
+// OwnError (ShortNameOnly names `detail`, the short name). Must be called
+// before any other platform call, so that the code read is that call's own.
+void ReportFailure(const char *argument, const char *detail = nullptr);
 
 #endif

@@ -23,7 +23,20 @@ bool PathFits(DWORD length, char (&path)[MAX_PATH]) {
 
 bool ResolveOnSearchPath(const char *argument, char (&fullPath)[MAX_PATH]) {
     LPSTR filePart = nullptr;
-    return PathFits(SearchPathA(nullptr, argument, nullptr, MAX_PATH, fullPath, &filePart), fullPath);
+    if (!PathFits(SearchPathA(nullptr, argument, nullptr, MAX_PATH, fullPath, &filePart), fullPath)) {
+        return false;
+    }
+    // SearchPathA finds folders too; neither mechanism can move one onto a
+    // file or replace one, and a folder moved onto a file destroys the file.
+    const DWORD attributes = GetFileAttributesA(fullPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        SetLastError(NotAFile);
+        return false;
+    }
+    return true;
 }
 
 bool ShortenPath(const char *fullPath, char (&shortPath)[MAX_PATH]) {

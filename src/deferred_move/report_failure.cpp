@@ -25,10 +25,31 @@ bool ConvertToOem(const char *text, char *oemText) {
     return converted;
 }
 
+// The report for one of the program's own reasons, or nullptr for a code of
+// the system's.
+const char *OwnReport(DWORD errorCode) {
+    switch (errorCode) {
+    case NotAFile:
+        return MSG_NOT_A_FILE;
+    case OnNetworkDrive:
+        return MSG_ON_NETWORK_DRIVE;
+    case SameFile:
+        return MSG_SAME_FILE;
+    case ShortNameOnly:
+        return MSG_SHORT_NAME_ONLY;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
-void ReportFailure(const char *argument) {
+void ReportFailure(const char *argument, const char *detail) {
     const DWORD errorCode = GetLastError();
+    const char *ownReport = OwnReport(errorCode);
+    if (ownReport != nullptr) {
+        printf(ownReport, argument, detail != nullptr ? detail : "");
+        return;
+    }
 
     LPSTR systemText = nullptr;
     const DWORD length = FormatMessageA(

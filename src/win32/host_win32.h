@@ -44,10 +44,15 @@ typedef intptr_t(WINAPI *FARPROC)();
 
 #define LMEM_FIXED 0x0000
 
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define DRIVE_REMOTE 4
+
 #define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_NOT_SAME_DEVICE 17
 #define ERROR_NOT_SUPPORTED 50
 #define ERROR_FILENAME_EXCED_RANGE 206
 
@@ -78,5 +83,8 @@ HLOCAL WINAPI LocalFree(HLOCAL hMem);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
+UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName);
+int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 
 #endif

@@ -5,7 +5,8 @@ Usage: run_e2e.py QUARVEL_EXE WORK_DIR
 
 Creates a throwaway Wine prefix in WORK_DIR (never the user's own), then runs
 every case below: it sets the Windows version Wine reports, lays out the
-case's files in C:\\e2e, runs the executable there and checks the exact bytes
+case's files in C:\\e2e (and on drives D:, a second local drive, and N:, a
+network drive), runs the executable there and checks the exact bytes
 it printed, its exit status, what it registered (the registry's pending
 renames, the [rename] section of wininit.ini) and what a restart
 (wineboot -r) does with it. The prefix's wineserver is stopped at the end,
@@ -33,6 +34,11 @@ def report(argument, text):
     return ("Error with: %s. %s\r\r\n" % (argument, text)).encode()
 
 
+def refused(argument, text):
+    # The program's own reasons end in "\n" alone, written as CR LF.
+    return ("Error with: %s. %s\r\n" % (argument, text)).encode()
+
+
 def entry(destination, source):
     """wininit.ini as written for one entry, as an exact pattern."""
     return re.escape("[rename]\r\n%s=%s\r\n" % (destination, source))
@@ -41,6 +47,7 @@ def entry(destination, source):
 # A short (8.3) name for a long one in C:\e2e, as Wine makes them.
 SHORT = r"C:\\e2e\\[A-Z0-9_]{1,6}~[A-Z0-9_]{1,3}\.DLL"
 LONG_NAMES = {"new version.dll": "new", "library in use.dll": "old"}
+NETWORK = "Network drives are not available while Windows starts."
 PAIR = {"a.txt": "source", "b.txt": "destination"}
 MOVED_PAIR = {"b.txt": "source", "a.txt": None}
 NT_PAIR = [r"\??\C:\e2e\a.txt", r"!\??\C:\e2e\b.txt"]
@@ -49,9 +56,11 @@ NT_PAIR = [r"\??\C:\e2e\a.txt", r"!\??\C:\e2e\b.txt"]
 def case(name, version, output, args=("a.txt", "b.txt"), files=PAIR, status=0, after=PAIR,
          **registered):
     """One row: the Windows version Wine reports, the arguments, the files in
-    C:\\e2e, the exit status, the output after the banner, the files after the
-    restart (None: the name is gone), and what must be registered: `pending`
-    renames in the registry, a pattern for `wininit`, and an optional `setup`."""
+    C:\\e2e (a name ending in "/" is a folder, one with a drive letter is on
+    that drive), the exit status, the output after the banner (bytes, or a
+    pattern), the files after the restart (None: the name is gone), and what
+    must be registered: `pending` renames in the registry, a pattern for
+    `wininit`, and an optional `setup`."""
     return dict(name=name, version=version, args=list(args), files=files, status=status,
                 output=output, after=after, **registered)
 
@@ -80,9 +89,38 @@ CASES = [
     case("NT long names with spaces", "win7", outcome("Windows NT 6.1 build 7601 Service Pack 1"),
          args=["new version.dll", "library in use.dll"], files=LONG_NAMES, after=LONG_MOVED,
          pending=[r"\??\C:\e2e\new version.dll", r"!\??\C:\e2e\library in use.dll"]),
-    case("98 long names become short names", "win98", outcome("Windows 98 4.10 build 2222  A "),
-         args=["new version.dll", "library in use.dll"], files=LONG_NAMES, after=LONG_MOVED,
-         wininit=r"\[rename\]\r\n%s=%s\r\n" % (SHORT, SHORT)),
+    case("98 long source name becomes its short name", "win98",
+         outcome("Windows 98 4.10 build 2222  A "), args=["new version.dll", "b.txt"],
+         files={"new version.dll": "new", "b.txt": "old"},
+         after={"b.txt": "new", "new version.dll": None},
+         wininit=r"\[rename\]\r\n%s=%s\r\n" % (re.escape(r"C:\e2e\b.txt"), SHORT)),
+    case("98 long destination name is refused", "win98",
+         re.compile(re.escape(refused("library in use.dll", "Windows 95 and 98 can replace it at "
+                                      "the restart only under its short name, ")[:-2])
+                    + rb"[A-Z0-9_]{1,6}~[A-Z0-9_]{1,3}\.DLL\.\r\n"),
+         args=["new version.dll", "library in use.dll"], files=LONG_NAMES, after=LONG_NAMES,
+         status=5),
+    case("folder as source destroys nothing", "win7", refused("folder", "It is a folder, not a file."),
+         args=["folder", "a.txt"], files={"folder/": None, "a.txt": "old"},
+         after={"folder/": None, "a.txt": "old"}, status=2),
+    case("folder as destination on 98", "win98", refused("folder", "It is a folder, not a file."),
+         args=["a.txt", "folder"], files={"a.txt": "new", "folder/": None},
+         after={"a.txt": "new", "folder/": None}, status=3),
+    case("source on a network drive", "win7", refused(r"N:\a.txt", NETWORK),
+         args=[r"N:\a.txt", "b.txt"], files={r"N:\a.txt": "new", "b.txt": "old"},
+         after={r"N:\a.txt": "new", "b.txt": "old"}, status=5),
+    case("destination on a network drive on 98", "win98", refused(r"N:\b.txt", NETWORK),
+         args=["a.txt", r"N:\b.txt"], files={"a.txt": "new", r"N:\b.txt": "old"},
+         after={"a.txt": "new", r"N:\b.txt": "old"}, status=5),
+    case("another drive", "win7", report("a.txt", "Not same device."),
+         args=["a.txt", r"D:\b.txt"], files={"a.txt": "new", r"D:\b.txt": "old"},
+         after={"a.txt": "new", r"D:\b.txt": "old"}, status=5),
+    case("another drive on 98", "win98", report("a.txt", "Not same device."),
+         args=["a.txt", r"D:\b.txt"], files={"a.txt": "new", r"D:\b.txt": "old"},
+         after={"a.txt": "new", r"D:\b.txt": "old"}, status=5),
+    case("the same file twice", "win7",
+         refused("a.txt", "Source and Destination are the same file."),
+         args=["a.txt", r".\A.TXT"], files={"a.txt": "one"}, after={"a.txt": "one"}, status=5),
     case("full paths as typed", "winxp", outcome("Windows NT 5.1 build 2600 Service Pack 3"),
          args=[r"C:\e2e\a.txt", r"C:\e2e\b.txt"], after=MOVED_PAIR, **NT),
     case("hyphen names are files", "win7", outcome("Windows NT 6.1 build 7601 Service Pack 1"),
@@ -104,11 +142,24 @@ CASES = [
 ]
 
 
-def read_files(directory, names):
+# The host folders behind the extra drives, inside the prefix.
+DRIVES = {"D": None, "N": "network"}
+
+
+def host_path(wine, name):
+    """Where a case's file lives: C:\\e2e, or the root of another drive."""
+    if name[1:3] == ":\\":
+        return os.path.join(wine.prefix, "drive_" + name[0].lower(), name[3:])
+    return os.path.join(wine.drive_c, "e2e", name)
+
+
+def read_files(wine, names):
     found = {}
     for name in names:
-        path = os.path.join(directory, name)
-        found[name] = open(path).read() if os.path.exists(path) else None
+        path = host_path(wine, name)
+        found[name] = open(path).read() if os.path.isfile(path) else None
+        if name.endswith("/") != os.path.isdir(path):
+            found[name] = "not a folder" if name.endswith("/") else "a folder"
     return found
 
 
@@ -116,10 +167,14 @@ def run_case(wine, exe, case):
     """Runs one case and returns what differed from what was expected."""
     e2e = os.path.join(wine.drive_c, "e2e")
     windows = os.path.join(wine.drive_c, "windows")
-    shutil.rmtree(e2e, ignore_errors=True)
-    os.makedirs(e2e)
+    for folder in [e2e] + [host_path(wine, letter + ":\\") for letter in DRIVES]:
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
     for name, content in case["files"].items():
-        with open(os.path.join(e2e, name), "w") as f:
+        if name.endswith("/"):
+            os.makedirs(host_path(wine, name))
+            continue
+        with open(host_path(wine, name), "w") as f:
             f.write(content)
     for name in ("wininit.ini", "wininit.bak"):
         path = os.path.join(windows, name)
@@ -134,8 +189,10 @@ def run_case(wine, exe, case):
     problems = []
     if result.returncode != case["status"]:
         problems.append("status %d, expected %d" % (result.returncode, case["status"]))
-    if result.stdout != BANNER + case["output"]:
-        problems.append("output %r, expected %r" % (result.stdout, BANNER + case["output"]))
+    output = case["output"]
+    if (not re.fullmatch(re.escape(BANNER) + output.pattern, result.stdout)
+            if isinstance(output, re.Pattern) else result.stdout != BANNER + output):
+        problems.append("output %r, expected %r" % (result.stdout, output))
     pending = wine.pending_renames()
     if pending != case.get("pending"):
         problems.append("pending renames %r, expected %r" % (pending, case.get("pending")))
@@ -149,7 +206,7 @@ def run_case(wine, exe, case):
     if os.path.isdir(wininit_path):
         os.rmdir(wininit_path)  # let the restart run as usual
     wine.run(["wineboot", "-r"])
-    after = read_files(e2e, case["after"])
+    after = read_files(wine, case["after"])
     if after != case["after"]:
         problems.append("after restart %r, expected %r" % (after, case["after"]))
     return problems
@@ -188,6 +245,9 @@ def main():
     wine = Wine(work_dir)
     try:
         wine.create()
+        for letter, kind in DRIVES.items():
+            wine.add_drive(letter, host_path(wine, letter + ":\\"), kind)
+        wine.restart_server()  # drive types take effect with a new server
         exe = os.path.join(wine.drive_c, "quarvel", "Quarvel.exe")
         os.makedirs(os.path.dirname(exe), exist_ok=True)
         shutil.copy(exe_source, exe)

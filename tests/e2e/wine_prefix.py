@@ -36,11 +36,28 @@ class Wine:
     def create(self):
         shutil.rmtree(self.prefix, ignore_errors=True)
         os.makedirs(self.prefix)
-        # A persistent server first, so that every command below shares it.
-        # It outlives this call and must not hold the output pipes.
+        self.start_server()
+        self.run(["wineboot", "-i"])
+
+    def start_server(self):
+        # A persistent server, so that every command shares it. It outlives
+        # this call and must not hold the output pipes.
         subprocess.run(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True, timeout=60)
-        self.run(["wineboot", "-i"])
+
+    def add_drive(self, letter, target, kind=None):
+        """Maps a drive letter to a host folder; a `kind` such as "network"
+        takes effect once the server restarts (restart_server)."""
+        os.makedirs(target, exist_ok=True)
+        os.symlink(target, os.path.join(self.prefix, "dosdevices", letter.lower() + ":"))
+        if kind:
+            self.run(["wine", "reg", "add", r"HKLM\Software\Wine\Drives", "/v", letter.lower() + ":",
+                      "/t", "REG_SZ", "/d", kind, "/f"])
+
+    def restart_server(self):
+        self.stop()
+        self.run(["wineserver", "-w"], check=False)
+        self.start_server()
 
     def stop(self):
         self.run(["wineserver", "-k"], check=False)
