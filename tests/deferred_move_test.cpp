@@ -47,9 +47,8 @@ void AddFiles() {
 
 std::string RunCapturingOutput(ExitStatus &status, const char *source, const char *destination,
                                DeferMechanism mechanism) {
-    testing::internal::CaptureStdout();
     status = RequestDeferredMove(source, destination, mechanism);
-    return testing::internal::GetCapturedStdout();
+    return ConsoleOutput();
 }
 
 struct MoveCase {
@@ -245,9 +244,8 @@ TEST_P(ReportFailureTest, PrintsTheArgumentAndTheSystemText) {
     fake.messages[ERROR_ACCESS_DENIED] = ansiText;
     fake.lastError = ERROR_ACCESS_DENIED;
     c.setUp();
-    testing::internal::CaptureStdout();
     ReportFailure(c.argument);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output);
+    EXPECT_EQ(ConsoleOutput(), c.output);
     EXPECT_EQ(fake.liveAllocations, 0);
 }
 

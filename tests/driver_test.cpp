@@ -74,9 +74,8 @@ TEST_P(DriverTest, RunsOnce) {
     }
     argv.push_back(nullptr);
 
-    testing::internal::CaptureStdout();
     const ExitStatus status = RunQuarvel(static_cast<int>(storage.size()), argv.data());
-    const std::string output = testing::internal::GetCapturedStdout();
+    const std::string output = ConsoleOutput();
 
     EXPECT_EQ(status, c.status);
     EXPECT_EQ(output, banner + c.output);

@@ -1,6 +1,8 @@
 // The fake Windows functions, recording their calls into `fake`.
 #include "fake_win32.h"
 
+#include "runtime/runtime.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -48,6 +50,7 @@ BOOL WINAPI FakeCharToOemA(LPCSTR source, LPSTR destination) {
 }  // namespace
 
 void ResetFake() {
+    FlushConsole();  // whatever an earlier test left unwritten
     fake = FakeWindows();
     fake.version.dwMajorVersion = 4;
     fake.version.dwMinorVersion = 0;
@@ -58,6 +61,17 @@ void ResetFake() {
     fake.messages[ERROR_ACCESS_DENIED] = "Access is denied.\r\n";
     fake.messages[ERROR_NOT_SAME_DEVICE] = "The system cannot move the file to a different disk drive.\r\n";
     fake.messages[ERROR_FILENAME_EXCED_RANGE] = "The filename or extension is too long.\r\n";
+}
+
+std::string ConsoleOutput() {
+    FlushConsole();
+    std::string text;
+    for (size_t i = 0; i < fake.console.size(); ++i) {
+        if (fake.console.compare(i, 2, "\r\n") != 0) {
+            text += fake.console[i];
+        }
+    }
+    return text;
 }
 
 std::vector<std::string> CallsTo(const std::vector<std::string> &names) {
@@ -193,3 +207,19 @@ UINT WINAPI GetDriveTypeA(LPCSTR root) {
 }
 
 int WINAPI lstrcmpiA(LPCSTR first, LPCSTR second) { return strcasecmp(first, second); }
+
+int WINAPI lstrlenA(LPCSTR text) { return static_cast<int>(strlen(text)); }
+
+HANDLE WINAPI GetStdHandle(DWORD which) {
+    return which == STD_OUTPUT_HANDLE ? &fake.console : nullptr;
+}
+
+BOOL WINAPI WriteFile(HANDLE file, const void *bytes, DWORD count, LPDWORD written,
+                      LPOVERLAPPED overlapped) {
+    if (file != &fake.console || written == nullptr || overlapped != nullptr) {
+        return FALSE;
+    }
+    fake.console.append(static_cast<const char *>(bytes), count);
+    *written = count;
+    return TRUE;
+}

@@ -43,6 +43,8 @@ struct FakeWindows {
     bool localAllocFails = false;  // LocalAlloc returns NULL
     bool user32Missing = false;    // LoadLibraryA("user32.dll") fails
 
+    std::string console;  // every byte written to standard output
+
     DWORD lastError = 0;
     int liveAllocations = 0;          // system buffers not yet released
     std::vector<std::string> calls;   // "Name(arg, arg, ...)" per call, in order
@@ -53,6 +55,10 @@ extern FakeWindows fake;
 // Starts every test from the same state: Windows NT 4.0, no files, the
 // system's usual texts for the codes the program meets.
 void ResetFake();
+
+// What the program has written to standard output so far, each CR LF read
+// back as the "\n" it was written for.
+std::string ConsoleOutput();
 
 // The calls whose names are listed, in the order they were made.
 std::vector<std::string> CallsTo(const std::vector<std::string> &names);

@@ -1,16 +1,15 @@
 // Banner, argument check, support decision and outcome message.
 #include "driver.h"
 
-#include <stdio.h>
-
 #include "../messages.h"
+#include "../runtime/runtime.h"
 
 namespace {
 
 // Writes a text followed by one line end.
 void WriteLine(const char *text) {
-    fputs(text, stdout);
-    fputc('\n', stdout);
+    WriteText(text);
+    WriteText("\n");
 }
 
 }  // namespace
@@ -26,7 +25,7 @@ ExitStatus RunQuarvel(int argc, char *argv[]) {
         return UsageError;
     }
     if (identity.mechanism == DeferMechanism::None) {
-        printf(MSG_NOT_SUPPORTED, identity.description, identity.servicePack);
+        WriteFormatted(MSG_NOT_SUPPORTED, identity.description, identity.servicePack);
         return Success;
     }
 
@@ -34,6 +33,6 @@ ExitStatus RunQuarvel(int argc, char *argv[]) {
     if (status != Success) {
         return status;
     }
-    printf(MSG_OUTCOME, identity.description, identity.servicePack);
+    WriteFormatted(MSG_OUTCOME, identity.description, identity.servicePack);
     return Success;
 }

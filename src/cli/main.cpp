@@ -1,4 +1,38 @@
-// Entry point of Quarvel.exe.
+// Entry point of Quarvel.exe. The MinGW build links no C runtime: the entry
+// point takes the command line from Windows, splits it, runs the program and
+// ends the process once all output is written. The MSVC build links its C
+// runtime statically and starts from main.
 #include "driver.h"
 
-int main(int argc, char *argv[]) { return RunQuarvel(argc, argv); }
+#include "../runtime/runtime.h"
+
+#if defined(_MSC_VER)
+
+int main(int argc, char *argv[]) {
+    const ExitStatus status = RunQuarvel(argc, argv);
+    FlushConsole();
+    return status;
+}
+
+#else
+
+namespace {
+
+// Static storage: the start-up has no heap, and this is too large for the
+// stack. A command line that does not fit gives no arguments at all, and so
+// the usage message, never a cut argument.
+char argumentText[MaxArgumentText];
+char *arguments[MaxArguments];
+
+}  // namespace
+
+// Windows calls the entry point with a stack aligned to 4 bytes only.
+extern "C" __attribute__((force_align_arg_pointer)) void QuarvelStart() {
+    const int argc = SplitCommandLine(GetCommandLineA(), argumentText, sizeof argumentText,
+                                      arguments, MaxArguments);
+    const ExitStatus status = RunQuarvel(argc, arguments);
+    FlushConsole();
+    ExitProcess(status);
+}
+
+#endif

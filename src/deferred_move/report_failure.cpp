@@ -2,10 +2,8 @@
 // the error, converted to the console's OEM code page.
 #include "deferred_move.h"
 
-#include <stdio.h>
-#include <string.h>
-
 #include "../messages.h"
+#include "../runtime/runtime.h"
 
 namespace {
 
@@ -47,7 +45,7 @@ void ReportFailure(const char *argument, const char *detail) {
     const DWORD errorCode = GetLastError();
     const char *ownReport = OwnReport(errorCode);
     if (ownReport != nullptr) {
-        printf(ownReport, argument, detail != nullptr ? detail : "");
+        WriteFormatted(ownReport, argument, detail != nullptr ? detail : "");
         return;
     }
 
@@ -57,19 +55,19 @@ void ReportFailure(const char *argument, const char *detail) {
         nullptr, errorCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
         reinterpret_cast<LPSTR>(&systemText), 0, nullptr);
     if (length == 0 || systemText == nullptr) {
-        printf(MSG_ERROR_CODE, argument, static_cast<unsigned long>(errorCode));
+        WriteFormatted(MSG_ERROR_CODE, argument, static_cast<unsigned long>(errorCode));
         return;
     }
 
     // The OEM copy has the same length as the system's text. If it cannot be
     // made, the system's text is printed as it is: a report in the wrong code
     // page is better than none.
-    const size_t size = strlen(systemText) + 1;
+    const size_t size = static_cast<size_t>(lstrlenA(systemText)) + 1;
     char *oemText = static_cast<char *>(LocalAlloc(LMEM_FIXED, size));
     if (oemText != nullptr && ConvertToOem(systemText, oemText)) {
-        printf(MSG_ERROR_WITH, argument, oemText);
+        WriteFormatted(MSG_ERROR_WITH, argument, oemText);
     } else {
-        printf(MSG_ERROR_WITH, argument, systemText);
+        WriteFormatted(MSG_ERROR_WITH, argument, systemText);
     }
     if (oemText != nullptr) {
         LocalFree(oemText);

@@ -21,6 +21,9 @@ typedef const char *LPCSTR;
 typedef const void *LPCVOID;
 typedef void *HLOCAL;
 typedef void *HMODULE;
+typedef void *HANDLE;
+typedef DWORD *LPDWORD;
+typedef void *LPOVERLAPPED;
 typedef intptr_t(WINAPI *FARPROC)();
 
 #define TRUE 1
@@ -47,6 +50,7 @@ typedef intptr_t(WINAPI *FARPROC)();
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define DRIVE_REMOTE 4
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
 
 #define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2
@@ -86,5 +90,9 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
+int WINAPI lstrlenA(LPCSTR lpString);
+HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
+BOOL WINAPI WriteFile(HANDLE hFile, const void *lpBuffer, DWORD nNumberOfBytesToWrite,
+                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 
 #endif

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests of Quarvel.exe under Wine, through the restart.
 
-Usage: run_e2e.py QUARVEL_EXE WORK_DIR
+Usage: run_e2e.py QUARVEL_EXE WORK_DIR ARGV_LAUNCH ARGV_MSVCRT ARGV_RUNTIME
 
 Creates a throwaway Wine prefix in WORK_DIR (never the user's own), then runs
 every case below: it sets the Windows version Wine reports, lays out the
@@ -9,8 +9,10 @@ case's files in C:\\e2e (and on drives D:, a second local drive, and N:, a
 network drive), runs the executable there and checks the exact bytes
 it printed, its exit status, what it registered (the registry's pending
 renames, the [rename] section of wininit.ini) and what a restart
-(wineboot -r) does with it. The prefix's wineserver is stopped at the end,
-pass or fail.
+(wineboot -r) does with it. It also compares the program's own command-line
+splitting (ARGV_RUNTIME) with msvcrt's (ARGV_MSVCRT) on one table of command
+lines passed exactly by ARGV_LAUNCH. The prefix's wineserver is stopped at the
+end, pass or fail.
 """
 import os
 import re
@@ -71,6 +73,9 @@ def moved(version, description, **registered):
                 **registered)
 
 
+# Wine refuses MSVCRT.DLL, as a clean Windows 95 or NT 3.51 lacks it.
+NO_MSVCRT = "mscoree,mshtml,msvcrt="
+
 NT = dict(pending=NT_PAIR)
 WIN9X = dict(wininit=entry(r"C:\e2e\b.txt", r"C:\e2e\a.txt"))
 LONG_MOVED = {"library in use.dll": "new", "new version.dll": None}
@@ -85,6 +90,17 @@ CASES = [
     moved("winme", "Windows 98 4.90 build 3000  ", **WIN9X),
     moved("win98", "Windows 98 4.10 build 2222  A ", **WIN9X),
     moved("win95", "Windows 95 4.0 build 950 ", **WIN9X),
+    case("nt351 without MSVCRT.DLL moves", "nt351",
+         outcome("Windows NT 3.51 build 1057 Service Pack 5"), after=MOVED_PAIR,
+         overrides=NO_MSVCRT, **NT),
+    case("win95 without MSVCRT.DLL moves", "win95", outcome("Windows 95 4.0 build 950 "),
+         after=MOVED_PAIR, overrides=NO_MSVCRT, **WIN9X),
+    case("nt351 without MSVCRT.DLL reports a failure", "nt351",
+         report("gone.txt", "File not found."), args=["a.txt", "gone.txt"], status=3,
+         overrides=NO_MSVCRT),
+    case("win95 without MSVCRT.DLL reports a failure", "win95",
+         report("gone.txt", "File not found."), args=["gone.txt", "b.txt"], status=2,
+         overrides=NO_MSVCRT),
     case("win31 is not supported", "win31", b"Windows 3.10 Win32s 1.3 not supported."),
     case("NT long names with spaces", "win7", outcome("Windows NT 6.1 build 7601 Service Pack 1"),
          args=["new version.dll", "library in use.dll"], files=LONG_NAMES, after=LONG_MOVED,
@@ -135,8 +151,9 @@ CASES = [
     case("one argument on win31", "win31", USAGE, args=["a.txt"], status=1),
     case("source missing", "win7", report("gone.txt", "File not found."),
          args=["gone.txt", "b.txt"], status=2),
-    case("destination missing on 98", "win98", report("gone file.txt", "File not found."),
-         args=["a.txt", "gone file.txt"], status=3),
+    case("destination missing on 98, into a file and through a pipe", "win98",
+         report("gone file.txt", "File not found."), args=["a.txt", "gone file.txt"], status=3,
+         pipe=True),
     case("wininit.ini cannot be written", "win98", report("a.txt", "Access denied."), status=4,
          setup=lambda prefix: os.mkdir(os.path.join(prefix, "drive_c/windows/wininit.ini"))),
 ]
@@ -185,8 +202,13 @@ def run_case(wine, exe, case):
     if case.get("setup"):
         case["setup"](wine.prefix)
 
-    result = wine.run(["wine", exe] + case["args"], cwd=e2e, check=False)
+    overrides = case.get("overrides")
+    result = wine.run(["wine", exe] + case["args"], cwd=e2e, check=False, overrides=overrides)
     problems = []
+    if case.get("pipe"):
+        piped = wine.run(["wine", exe] + case["args"], cwd=e2e, check=False, pipe=True)
+        if piped.stdout != result.stdout:
+            problems.append("through a pipe %r, into a file %r" % (piped.stdout, result.stdout))
     if result.returncode != case["status"]:
         problems.append("status %d, expected %d" % (result.returncode, case["status"]))
     output = case["output"]
@@ -212,28 +234,80 @@ def run_case(wine, exe, case):
     return problems
 
 
+# What KERNEL32 exports on Windows 95 and on NT 3.51 alike, of what the
+# program may import; anything else would keep it from loading there.
+OLDEST_KERNEL32 = {
+    "GetVersionExA", "SearchPathA", "GetShortPathNameA", "MoveFileExA",
+    "WritePrivateProfileStringA", "FormatMessageA", "LocalAlloc", "LocalFree", "LoadLibraryA",
+    "GetProcAddress", "FreeLibrary", "GetLastError", "SetLastError", "GetFileAttributesA",
+    "GetDriveTypeA", "lstrcmpiA", "lstrlenA", "GetCommandLineA", "GetStdHandle", "WriteFile",
+    "ExitProcess",
+}
+
+
 def check_executable(exe):
-    """The properties a Windows user relies on: 32-bit x86, loadable by 95, 98
-    and NT 4.0, only system DLLs, a version resource, and small."""
+    """The properties a Windows user relies on: 32-bit x86, loadable by every
+    Win32 system (subsystem 4.0, KERNEL32 alone at load time, and only what
+    the oldest KERNEL32 exports), a version resource, and small."""
     headers = subprocess.run(["i686-w64-mingw32-objdump", "-p", exe], stdout=subprocess.PIPE,
                              check=True).stdout.decode()
-    dlls = sorted(set(re.findall(r"DLL Name: (\S+)", headers)), key=str.lower)
+    dlls = re.findall(r"DLL Name: (\S+)", headers)
+    imports = set(re.findall(r"^\s+[0-9a-f]+\s+\d+\s+(\w+)$", headers, re.M))
     checks = [
         ("i686 PE", "file format pei-i386" in headers),
         ("console subsystem", re.search(r"Subsystem\s+00000003", headers) is not None),
         ("subsystem version 4.0", re.search(r"MajorSubsystemVersion\s+4\n", headers) is not None
          and re.search(r"MinorSubsystemVersion\s+0\n", headers) is not None),
-        ("imports only KERNEL32, USER32, msvcrt: %s" % dlls,
-         all(dll.lower() in ("kernel32.dll", "user32.dll", "msvcrt.dll") for dll in dlls)),
+        ("imports KERNEL32 alone: %s" % dlls, [dll.lower() for dll in dlls] == ["kernel32.dll"]),
+        ("imports only what the oldest KERNEL32 has: %s" % sorted(imports - OLDEST_KERNEL32),
+         imports and imports <= OLDEST_KERNEL32),
         ("version resource", re.search(r"Entry: ID: 0x000010,", headers) is not None),
         ("manifest resource", re.search(r"Entry: ID: 0x000018,", headers) is not None),
-        ("under 64 KiB (%d bytes)" % os.path.getsize(exe), os.path.getsize(exe) < 64 * 1024),
+        ("at most 8 KiB (%d bytes)" % os.path.getsize(exe), os.path.getsize(exe) <= 8 * 1024),
     ]
     return [name for name, passed in checks if not passed]
 
 
+# Command lines on which the program's splitting must equal msvcrt's. Two
+# rules are proven by the unit tests alone: an empty command line (Wine's
+# CreateProcessA puts the program's path there) and a backslash before a quote
+# in the program's name, which Microsoft documents as literal and Wine's msvcrt
+# takes as an escape.
+COMMAND_LINES = [
+    r'p "abc" d e', r'p a\\b d"e f"g h', r'p a\\\"b c d', r'p a\\\\"b c" d e', r'p a"b"" c d',
+    "p", "  p  a  ", "p\ta\t\tb\t", "\tp a", r'"C:\Program Files\Quarvel.exe" a b',
+    r'C:\dir\q.exe a', r'"a b"c d', r'a"b c"d e', r'"a""b" c', r'"unterminated name',
+    r'p "unterminated arg', r'p "a b" "" c', r'p """', r'p """"', r'p """""" x', r'p "a""b c" d',
+    r'p ""a""b""', r'p a""b', r'p a"" b', r'p \a\b\ c\ ', r'p \\\\', r'p C:\dir\ "C:\dir\\" x',
+]
+
+
+def check_splitting(wine, launch, msvcrt, runtime):
+    """Runs both vector printers on every command line; returns the
+    differences. Also makes sure that Wine refusing MSVCRT.DLL stops a
+    program that needs it, so that the cases without it prove something."""
+    folder = os.path.join(wine.drive_c, "argv")
+    os.makedirs(folder, exist_ok=True)
+    for program in (launch, msvcrt, runtime):
+        shutil.copy(program, folder)
+    with open(os.path.join(folder, "table.txt"), "wb") as table:
+        table.write("".join(line + "\n" for line in COMMAND_LINES).encode())
+    names = [r"C:\argv\%s" % os.path.basename(p) for p in (launch, msvcrt, runtime)]
+    result = wine.run(["wine", names[0], r"C:\argv\table.txt"] + names[1:], check=False)
+    lines = result.stdout.decode(errors="replace").splitlines()
+    same = sum(1 for line in lines if line.startswith("same "))
+    problems = [line for line in lines if not line.startswith("same ")]
+    if result.returncode != 0 or same != len(COMMAND_LINES):
+        problems.append("launcher status %d, %d of %d command lines the same"
+                        % (result.returncode, same, len(COMMAND_LINES)))
+    refused = wine.run(["wine", names[1], "x"], check=False, overrides=NO_MSVCRT)
+    if refused.returncode in (0, 2) or refused.stdout:
+        problems.append("a program that needs MSVCRT.DLL ran without it: %r" % refused.stdout)
+    return problems
+
+
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 6:
         sys.exit(__doc__)
     exe_source, work_dir = sys.argv[1], sys.argv[2]
 
@@ -251,6 +325,12 @@ def main():
         exe = os.path.join(wine.drive_c, "quarvel", "Quarvel.exe")
         os.makedirs(os.path.dirname(exe), exist_ok=True)
         shutil.copy(exe_source, exe)
+        problems = check_splitting(wine, *sys.argv[3:6])
+        print(("FAIL " if problems else "ok   ") + "command-line splitting equals msvcrt's on "
+              "%d command lines" % len(COMMAND_LINES))
+        for problem in problems:
+            print("     " + problem)
+        failures += 1 if problems else 0
         for case in CASES:
             problems = run_case(wine, r"C:\quarvel\Quarvel.exe", case)
             print(("FAIL " if problems else "ok   ") + case["name"])
@@ -259,7 +339,8 @@ def main():
             failures += 1 if problems else 0
     finally:
         wine.stop()
-    print("%d of %d cases passed" % (len(CASES) - failures, len(CASES)))
+    total = len(CASES) + 1  # and the splitting
+    print("%d of %d cases passed" % (total - failures, total))
     sys.exit(1 if failures else 0)
 
 

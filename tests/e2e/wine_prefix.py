@@ -20,15 +20,19 @@ class Wine:
         self.env.pop("DISPLAY", None)
         self.env.pop("WAYLAND_DISPLAY", None)
 
-    def run(self, args, cwd=None, check=True):
-        # Output goes through files, not pipes: the services Wine starts on
-        # first use live on and would hold a pipe open.
+    def run(self, args, cwd=None, check=True, overrides=None, pipe=False):
+        """Runs a command in the prefix. `overrides` replaces the DLL
+        overrides; `pipe` sends standard output through a pipe instead of a
+        file (only once the prefix's services are running: the services Wine
+        starts on first use live on and would hold a pipe open)."""
+        env = dict(self.env, WINEDLLOVERRIDES=overrides) if overrides else self.env
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            code = subprocess.run(args, cwd=cwd, env=self.env, stdout=out, stderr=err,
-                                  timeout=120).returncode
+            stdout = subprocess.PIPE if pipe else out
+            done = subprocess.run(args, cwd=cwd, env=env, stdout=stdout, stderr=err, timeout=120)
             out.seek(0)
             err.seek(0)
-            result = subprocess.CompletedProcess(args, code, out.read(), err.read())
+            result = subprocess.CompletedProcess(args, done.returncode,
+                                                 done.stdout if pipe else out.read(), err.read())
         if check and result.returncode != 0:
             raise RuntimeError("%s failed: %s" % (" ".join(args), result.stderr.decode()))
         return result

@@ -1,0 +1,102 @@
+// Formatting text into fixed buffers: the three conversions the program's
+// messages use, and nothing else.
+#include "runtime.h"
+
+namespace {
+
+void AppendChar(TextBuffer &buffer, char c) {
+    if (buffer.length == buffer.capacity) {
+        if (buffer.flush == nullptr) {
+            return;
+        }
+        buffer.flush(buffer);
+    }
+    buffer.text[buffer.length++] = c;
+}
+
+void AppendDecimal(TextBuffer &buffer, unsigned long value, bool negative) {
+    char digits[24];
+    size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    if (negative) {
+        AppendChar(buffer, '-');
+    }
+    while (count > 0) {
+        AppendChar(buffer, digits[--count]);
+    }
+}
+
+// The length of the conversion at `format` (just past its '%'), or 0 if it
+// is not one of "s", "ld", "lu".
+size_t ConversionLength(const char *format) {
+    if (format[0] == 's') {
+        return 1;
+    }
+    if (format[0] == 'l' && (format[1] == 'd' || format[1] == 'u')) {
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void AppendText(TextBuffer &buffer, const char *text) {
+    while (*text != '\0') {
+        AppendChar(buffer, *text++);
+    }
+}
+
+bool AppendFormattedV(TextBuffer &buffer, const char *format, va_list arguments) {
+    for (const char *c = format; *c != '\0'; ++c) {
+        if (*c != '%') {
+            AppendChar(buffer, *c);
+            continue;
+        }
+        const size_t length = ConversionLength(c + 1);
+        if (length == 0) {
+            return false;
+        }
+        if (c[1] == 's') {
+            const char *text = va_arg(arguments, const char *);
+            AppendText(buffer, text != nullptr ? text : "");
+        } else if (c[2] == 'd') {
+            const long value = va_arg(arguments, long);
+            // The magnitude of the most negative value fits unsigned long.
+            AppendDecimal(buffer, value < 0 ? 0UL - static_cast<unsigned long>(value)
+                                            : static_cast<unsigned long>(value),
+                          value < 0);
+        } else {
+            AppendDecimal(buffer, va_arg(arguments, unsigned long), false);
+        }
+        c += length;
+    }
+    return true;
+}
+
+bool IsSupportedFormat(const char *format) {
+    for (const char *c = format; *c != '\0'; ++c) {
+        if (*c == '%') {
+            const size_t length = ConversionLength(c + 1);
+            if (length == 0) {
+                return false;
+            }
+            c += length;
+        }
+    }
+    return true;
+}
+
+void FormatText(char *buffer, size_t size, const char *format, ...) {
+    if (size == 0) {
+        return;
+    }
+    TextBuffer text = {buffer, size - 1, 0, nullptr};
+    va_list arguments;
+    va_start(arguments, format);
+    AppendFormattedV(text, format, arguments);
+    va_end(arguments);
+    buffer[text.length] = '\0';
+}

@@ -1,0 +1,61 @@
+// The few services a C runtime would give the program, written on KERNEL32
+// alone, so that Quarvel.exe loads on every Win32 system: console output,
+// text formatting and the splitting of the command line.
+#ifndef QUARVEL_RUNTIME_H
+#define QUARVEL_RUNTIME_H
+
+#include <stdarg.h>
+#include <stddef.h>
+
+#if defined(__GNUC__)
+#define QUARVEL_PRINTF(formatIndex, firstArgument) \
+    __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define QUARVEL_PRINTF(formatIndex, firstArgument)
+#endif
+
+// Text collected in a fixed buffer. When it is full, `flush` (if any) empties
+// it; without one, text beyond the capacity is dropped.
+struct TextBuffer {
+    char *text;
+    size_t capacity;
+    size_t length;
+    void (*flush)(TextBuffer &buffer);
+};
+
+void AppendText(TextBuffer &buffer, const char *text);
+
+// Appends the format with its arguments. Only "%s", "%ld" and "%lu" are
+// understood; at any other conversion the output stops there and the result
+// is false, so that an unknown conversion never reads an argument.
+bool AppendFormattedV(TextBuffer &buffer, const char *format, va_list arguments);
+
+// Whether every conversion in the format is one that AppendFormattedV knows.
+bool IsSupportedFormat(const char *format);
+
+// Formats into a buffer of `size` bytes, always terminated, cut if too long.
+void FormatText(char *buffer, size_t size, const char *format, ...) QUARVEL_PRINTF(3, 4);
+
+// Standard output, a text stream: each "\n" goes out as CR LF and every other
+// byte unchanged, whether it is a console, a file or a pipe. Output is
+// buffered until FlushConsole, or until the buffer fills.
+void WriteText(const char *text);
+void WriteFormatted(const char *format, ...) QUARVEL_PRINTF(1, 2);
+void FlushConsole();
+
+// The longest command line Windows passes to a program, in characters.
+const size_t MaxCommandLine = 32767;
+// Room for the split vector of any command line of that length: every
+// argument but the program's name takes at least two characters (itself, or
+// a pair of quotes, and a blank), and each is stored with its terminator.
+const int MaxArguments = MaxCommandLine / 2 + 2;
+const size_t MaxArgumentText = MaxCommandLine + MaxArguments;
+
+// Splits a command line into an argument vector by the rules of Microsoft's
+// C runtime, the program's name first. The texts go into `text`, the vector
+// into `argv`, ended by a null entry. Returns the number of entries, or 0 if
+// they do not fit the storage given.
+int SplitCommandLine(const char *commandLine, char *text, size_t textSize, char **argv,
+                     int argvSize);
+
+#endif
