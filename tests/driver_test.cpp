@@ -7,11 +7,12 @@
 
 #include "cli/driver.h"
 #include "fake_win32.h"
+#include "version.h"
 
 namespace {
 
 const std::string banner =
-    "Quarvel 1.0.0 - moves or renames a file in use at the next restart\n\n";
+    "Quarvel " QUARVEL_VERSION_TEXT " - moves or renames a file in use at the next restart\n\n";
 const std::string usage = "Usage: Quarvel.exe Source Destination\n\n";
 
 void Win32s() {

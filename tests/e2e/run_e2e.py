@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests of Quarvel.exe under Wine, through the restart.
 
-Usage: run_e2e.py QUARVEL_EXE WORK_DIR ARGV_LAUNCH ARGV_MSVCRT ARGV_RUNTIME
+Usage: run_e2e.py QUARVEL_EXE WORK_DIR ARGV_LAUNCH ARGV_MSVCRT ARGV_RUNTIME RELEASE_ZIP
 
 Creates a throwaway Wine prefix in WORK_DIR (never the user's own), then runs
 every case below: it sets the Windows version Wine reports, lays out the
@@ -11,18 +11,31 @@ it printed, its exit status, what it registered (the registry's pending
 renames, the [rename] section of wininit.ini) and what a restart
 (wineboot -r) does with it. It also compares the program's own command-line
 splitting (ARGV_RUNTIME) with msvcrt's (ARGV_MSVCRT) on one table of command
-lines passed exactly by ARGV_LAUNCH. The prefix's wineserver is stopped at the
-end, pass or fail.
+lines passed exactly by ARGV_LAUNCH, and runs one case with the Quarvel.exe
+taken from RELEASE_ZIP, the file users download. The prefix's wineserver is
+stopped at the end, pass or fail.
 """
 import os
 import re
 import shutil
 import subprocess
 import sys
+import zipfile
 
 from wine_prefix import Wine
 
-BANNER = b"Quarvel 1.0.0 - moves or renames a file in use at the next restart\r\n\r\n"
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def version():
+    """The version, as src/version.h gives it."""
+    with open(os.path.join(SOURCE_DIR, "src", "version.h")) as header:
+        numbers = dict(re.findall(r"#define QUARVEL_VERSION_(MAJOR|MINOR|PATCH) (\d+)", header.read()))
+    return "%s.%s.%s" % (numbers["MAJOR"], numbers["MINOR"], numbers["PATCH"])
+
+
+BANNER = ("Quarvel %s - moves or renames a file in use at the next restart\r\n\r\n"
+          % version()).encode()
 USAGE = b"Usage: Quarvel.exe Source Destination\r\n\r\n"
 MOVED = b"\r\nMove or rename after reboot\r\n"
 
@@ -80,8 +93,12 @@ NT = dict(pending=NT_PAIR)
 WIN9X = dict(wininit=entry(r"C:\e2e\b.txt", r"C:\e2e\a.txt"))
 LONG_MOVED = {"library in use.dll": "new", "new version.dll": None}
 
+SHIPPED = r"C:\shipped\Quarvel.exe"
+
 CASES = [
     moved("win10", "Windows NT 10.0 build 18362 ", **NT),
+    dict(moved("win98", "Windows 98 4.10 build 2222  A ", **WIN9X),
+         name="the Quarvel.exe from the release zip moves at restart on win98", exe=SHIPPED),
     moved("win7", "Windows NT 6.1 build 7601 Service Pack 1", **NT),
     moved("winxp", "Windows NT 5.1 build 2600 Service Pack 3", **NT),
     moved("win2k", "Windows NT 5.0 build 2195 Service Pack 4", **NT),
@@ -203,6 +220,7 @@ def run_case(wine, exe, case):
         case["setup"](wine.prefix)
 
     overrides = case.get("overrides")
+    exe = case.get("exe", exe)
     result = wine.run(["wine", exe] + case["args"], cwd=e2e, check=False, overrides=overrides)
     problems = []
     if case.get("pipe"):
@@ -307,9 +325,9 @@ def check_splitting(wine, launch, msvcrt, runtime):
 
 
 def main():
-    if len(sys.argv) != 6:
+    if len(sys.argv) != 7:
         sys.exit(__doc__)
-    exe_source, work_dir = sys.argv[1], sys.argv[2]
+    exe_source, work_dir, release_zip = sys.argv[1], sys.argv[2], sys.argv[6]
 
     failures = 0
     for problem in check_executable(exe_source):
@@ -325,6 +343,10 @@ def main():
         exe = os.path.join(wine.drive_c, "quarvel", "Quarvel.exe")
         os.makedirs(os.path.dirname(exe), exist_ok=True)
         shutil.copy(exe_source, exe)
+        shipped = os.path.join(wine.drive_c, "shipped")
+        os.makedirs(shipped, exist_ok=True)
+        with zipfile.ZipFile(release_zip) as archive:
+            archive.extract("Quarvel.exe", shipped)
         problems = check_splitting(wine, *sys.argv[3:6])
         print(("FAIL " if problems else "ok   ") + "command-line splitting equals msvcrt's on "
               "%d command lines" % len(COMMAND_LINES))

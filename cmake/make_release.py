@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""Packages a release of Quarvel for Windows users.
+
+Usage: make_release.py QUARVEL_EXE VERSION SOURCE_DIR OUT_DIR
+
+Writes to OUT_DIR: Quarvel-VERSION-win32.zip (Quarvel.exe, README.txt,
+LICENSE.txt), a copy of Quarvel.exe, and SHA256SUMS for both, in the format
+`sha256sum -c` reads. README.txt is the part of README.md meant for users,
+turned into plain ASCII text; both text files have CR LF line ends. The zip
+is the same bytes for the same inputs: fixed times, order and attributes.
+"""
+import hashlib
+import os
+import re
+import shutil
+import sys
+import textwrap
+import zipfile
+
+END_OF_USER_PART = "<!-- README.txt ends here"
+WIDTH = 78
+# Characters Notepad on an old Windows would not show as meant.
+ASCII_FOR = {"\u2014": "-", "\u2013": "-", "\u2019": "'", "\u201c": '"', "\u201d": '"'}
+
+
+def inline(text):
+    """Markdown inline marks to plain text."""
+    text = text.replace("\\|", "|")
+    text = re.sub(r"\*\*(.+?)\*\*", r"\1", text)
+    text = re.sub(r"`([^`]*)`", r"\1", text)
+    return re.sub(r"\[([^\]]+)\]\(([^)]+)\)", r"\1 (\2)", text)
+
+
+def table(rows):
+    """A Markdown table as an indented list: each row's first cell, then the
+    others under their column's heading."""
+    cells = [[inline(c.strip()) for c in re.split(r"(?<!\\)\|", row.strip())[1:-1]] for row in rows]
+    header, body = cells[0], cells[2:]
+    lines = []
+    for row in body:
+        lines += textwrap.wrap(row[0], WIDTH, initial_indent="  * ", subsequent_indent="    ")
+        for heading, cell in zip(header[1:], row[1:]):
+            lines += textwrap.wrap("%s: %s" % (heading, cell), WIDTH, initial_indent="    ",
+                                   subsequent_indent="      ")
+    return lines
+
+
+def readme_text(markdown, version):
+    """The users' part of README.md as plain text."""
+    markdown = markdown.split(END_OF_USER_PART)[0].replace("<version>", version)
+    for char, ascii_char in ASCII_FOR.items():
+        markdown = markdown.replace(char, ascii_char)
+    lines, block, rows, paragraph = [], False, [], []
+    for line in markdown.splitlines() + [""]:
+        # A paragraph is converted whole, so that marks may span its lines.
+        if paragraph and (not line.strip() or line.startswith(("|", "```", "#"))):
+            lines += inline("\n".join(paragraph)).split("\n")
+            paragraph = []
+        if line.startswith("|"):
+            rows.append(line)
+            continue
+        if rows:
+            lines += table(rows)
+            rows = []
+        if line.startswith("```"):
+            block = not block
+        elif block:
+            lines.append("    " + line)
+        elif line.startswith("#"):
+            title = line.lstrip("#").strip()
+            lines += [title, ("=" if line.startswith("# ") else "-") * len(title)]
+        elif line.strip():
+            paragraph.append(line)
+        else:
+            lines.append("")
+    text = "\n".join(lines).strip() + "\n"
+    text.encode("ascii")  # fails on any character left outside ASCII
+    return text
+
+
+def crlf(text):
+    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("ascii")
+
+
+def add(archive, name, data):
+    info = zipfile.ZipInfo(name, date_time=(2000, 1, 1, 0, 0, 0))
+    info.create_system = 0  # MS-DOS attributes, as Windows' own zips have
+    info.external_attr = 0x20  # archive bit
+    info.compress_type = zipfile.ZIP_DEFLATED
+    archive.writestr(info, data, compresslevel=9)
+
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def main():
+    if len(sys.argv) != 5:
+        sys.exit(__doc__)
+    exe, version, source_dir, out_dir = sys.argv[1:]
+    with open(os.path.join(source_dir, "README.md"), encoding="utf-8") as f:
+        readme = readme_text(f.read(), version)
+    with open(os.path.join(source_dir, "LICENSE"), encoding="ascii") as f:
+        licence = f.read()
+    with open(exe, "rb") as f:
+        program = f.read()
+
+    shutil.rmtree(out_dir, ignore_errors=True)
+    os.makedirs(out_dir)
+    zip_name = "Quarvel-%s-win32.zip" % version
+    with zipfile.ZipFile(os.path.join(out_dir, zip_name), "w") as archive:
+        add(archive, "Quarvel.exe", program)
+        add(archive, "README.txt", crlf(readme))
+        add(archive, "LICENSE.txt", crlf(licence))
+    shutil.copyfile(exe, os.path.join(out_dir, "Quarvel.exe"))
+    with open(os.path.join(out_dir, "SHA256SUMS"), "w", newline="\n") as sums:
+        for name in (zip_name, "Quarvel.exe"):
+            sums.write("%s  %s\n" % (sha256(os.path.join(out_dir, name)), name))
+
+
+if __name__ == "__main__":
+    main()
