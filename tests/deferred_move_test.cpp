@@ -33,6 +33,7 @@ void AddFiles() {
     fake.shortNames["C:\\Program Files\\My App\\library.dll"] = "C:\\PROGRA~1\\MYAPP~1\\LIBRARY.DLL";
     // The same files by other names, a folder, and files on other drives.
     fake.files[".\\SRC.TXT"] = "C:\\work\\SRC.TXT";
+    fake.shortNames["C:\\work\\SRC.TXT"] = "C:\\WORK\\SRC.TXT";
     fake.files["NEWLIB~1.DLL"] = "C:\\Temp\\NEWLIB~1.DLL";
     fake.shortNames["C:\\Temp\\NEWLIB~1.DLL"] = "C:\\TEMP\\NEWLIB~1.DLL";
     fake.files["library in use.dll"] = "c:\\Temp\\library in use.dll";
@@ -137,6 +138,13 @@ const MoveCase moveCases[] = {
     {"Win9xDestinationOnNetworkDrive", win9x, "src.txt", "N:\\dst.txt", Nothing, CannotCarryOut,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, N:\\dst.txt, null, 260)"},
      "Error with: N:\\dst.txt. " + network},
+    {"NtDestinationOnNetworkDrive", nt, "src.txt", "N:\\dst.txt", Nothing, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, N:\\dst.txt, null, 260)"},
+     "Error with: N:\\dst.txt. " + network},
+    {"Win9xSourceOnShare", win9x, "\\\\server\\share\\src.txt", "dst.txt", Nothing,
+     CannotCarryOut,
+     {"SearchPathA(null, \\\\server\\share\\src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)"},
+     "Error with: \\\\server\\share\\src.txt. " + network},
     {"NtOtherDrive", nt, "src.txt", "D:\\dst.txt", Nothing, CannotCarryOut,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, D:\\dst.txt, null, 260)"},
      "Error with: src.txt. " + otherDrive},
@@ -147,6 +155,15 @@ const MoveCase moveCases[] = {
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, .\\SRC.TXT, null, 260)",
       "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\SRC.TXT, 260)"},
      "Error with: src.txt. " + sameFile},
+    {"Win9xSameFileByCase", win9x, "src.txt", ".\\SRC.TXT", Nothing, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, .\\SRC.TXT, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\SRC.TXT, 260)"},
+     "Error with: src.txt. " + sameFile},
+    {"NtSameFileByShortName", nt, "new library.dll", "NEWLIB~1.DLL", Nothing, CannotCarryOut,
+     {"SearchPathA(null, new library.dll, null, 260)", "SearchPathA(null, NEWLIB~1.DLL, null, 260)",
+      "GetShortPathNameA(C:\\Temp\\new library.dll, 260)",
+      "GetShortPathNameA(C:\\Temp\\NEWLIB~1.DLL, 260)"},
+     "Error with: new library.dll. " + sameFile},
     {"Win9xSameFileByShortName", win9x, "new library.dll", "NEWLIB~1.DLL", Nothing, CannotCarryOut,
      {"SearchPathA(null, new library.dll, null, 260)", "SearchPathA(null, NEWLIB~1.DLL, null, 260)",
       "GetShortPathNameA(C:\\Temp\\new library.dll, 260)",
