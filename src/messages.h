@@ -20,6 +20,9 @@
 
 // Failure reports with the program's own reason: the argument as typed and,
 // for the short-name refusal, the short name Windows 95 and 98 would leave.
+// A call that failed with error code 0 gave no reason; the system's text for
+// 0 would say that it succeeded.
+#define MSG_NO_REASON "Error with: %s. Windows gave no reason.\n"
 #define MSG_NOT_A_FILE "Error with: %s. It is a folder, not a file.\n"
 #define MSG_ON_NETWORK_DRIVE "Error with: %s. Network drives are not available while Windows starts.\n"
 #define MSG_SAME_FILE "Error with: %s. Source and Destination are the same file.\n"

@@ -245,6 +245,8 @@ const ReportCase reportCases[] = {
     {"TextConvertedToOem", "a.txt", Nothing, "Error with: a.txt. " + oemText},
     {"ArgumentPrintedAsTyped", "%s %n caf\xE9.txt", Nothing,
      "Error with: %s %n caf\xE9.txt. " + oemText},
+    {"FailureWithoutAReason", "a.txt", [] { fake.lastError = ERROR_SUCCESS; },
+     "Error with: a.txt. Windows gave no reason.\n"},
     {"NoSystemTextNamesTheCode", "a.txt", [] { fake.messages.clear(); },
      "Error with: a.txt. System error 5.\n"},
     {"CopyNotAllocatedPrintsUnconverted", "a.txt", [] { fake.localAllocFails = true; },

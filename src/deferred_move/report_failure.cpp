@@ -27,6 +27,8 @@ bool ConvertToOem(const char *text, char *oemText) {
 // the system's.
 const char *OwnReport(DWORD errorCode) {
     switch (errorCode) {
+    case ERROR_SUCCESS:
+        return MSG_NO_REASON;
     case NotAFile:
         return MSG_NOT_A_FILE;
     case OnNetworkDrive:
