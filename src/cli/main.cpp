@@ -16,20 +16,10 @@ int main(int argc, char *argv[]) {
 
 #else
 
-namespace {
-
-// Static storage: the start-up has no heap, and this is too large for the
-// stack. A command line that does not fit gives no arguments at all, and so
-// the usage message, never a cut argument.
-char argumentText[MaxArgumentText];
-char *arguments[MaxArguments];
-
-}  // namespace
-
 // Windows calls the entry point with a stack aligned to 4 bytes only.
 extern "C" __attribute__((force_align_arg_pointer)) void QuarvelStart() {
-    const int argc = SplitCommandLine(GetCommandLineA(), argumentText, sizeof argumentText,
-                                      arguments, MaxArguments);
+    char **arguments = nullptr;
+    const int argc = SplitProcessCommandLine(GetCommandLineA(), arguments);
     const ExitStatus status = RunQuarvel(argc, arguments);
     FlushConsole();
     ExitProcess(status);

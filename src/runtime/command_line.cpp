@@ -98,3 +98,10 @@ int SplitCommandLine(const char *commandLine, char *text, size_t textSize, char 
     argv[argc] = nullptr;
     return argc;
 }
+
+int SplitProcessCommandLine(const char *commandLine, char **&argv) {
+    static char text[MaxArgumentText];
+    static char *vector[MaxArguments];
+    argv = vector;
+    return SplitCommandLine(commandLine, text, sizeof text, vector, MaxArguments);
+}

@@ -58,4 +58,10 @@ const size_t MaxArgumentText = MaxCommandLine + MaxArguments;
 int SplitCommandLine(const char *commandLine, char *text, size_t textSize, char **argv,
                      int argvSize);
 
+// Splits the process's command line into static storage of the sizes above
+// (the start-up has no heap, and they are too large for the stack) and
+// points `argv` at the vector. A command line that does not fit gives no
+// entries at all, and so the usage message, never a cut argument.
+int SplitProcessCommandLine(const char *commandLine, char **&argv);
+
 #endif

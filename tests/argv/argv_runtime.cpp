@@ -4,16 +4,9 @@
 #include "runtime/runtime.h"
 #include "win32/win32.h"
 
-namespace {
-
-char argumentText[MaxArgumentText];
-char *arguments[MaxArguments];
-
-}  // namespace
-
 extern "C" void ArgvStart() {
-    const int argc = SplitCommandLine(GetCommandLineA(), argumentText, sizeof argumentText,
-                                      arguments, MaxArguments);
+    char **arguments = nullptr;
+    const int argc = SplitProcessCommandLine(GetCommandLineA(), arguments);
     for (int i = 0; i < argc; ++i) {
         WriteFormatted("%lu:[%s]\n", static_cast<unsigned long>(lstrlenA(arguments[i])),
                        arguments[i]);

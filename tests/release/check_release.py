@@ -51,11 +51,10 @@ def main():
     for copy in ("a", "b"):
         time.sleep(1.5)  # a time stamp anywhere in the output would differ
         built = build_copy(source_dir, os.path.join(work_dir, copy))
-        for name, ours in (("Quarvel.exe", exe), (os.path.basename(zip_path), zip_path)):
-            theirs = os.path.join(built, name) if name == "Quarvel.exe" else os.path.join(
-                built, "release", name)
+        for theirs, ours in ((os.path.join(built, "Quarvel.exe"), exe),
+                             (os.path.join(built, "release", os.path.basename(zip_path)), zip_path)):
             if read(theirs) != read(ours):
-                problems.append("%s built in %s differs" % (name, built))
+                problems.append("%s differs" % theirs)
 
     archive = zipfile.ZipFile(io.BytesIO(read(zip_path)))
     names = archive.namelist()
