@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Packages a release of Quarvel for Windows users.
 
-Usage: make_release.py QUARVEL_EXE VERSION SOURCE_DIR OUT_DIR
+Usage: make_release.py QUARVEL_EXE VERSION PLATFORM SOURCE_DIR OUT_DIR
 
-Writes to OUT_DIR: Quarvel-VERSION-win32.zip (Quarvel.exe, README.txt,
-LICENSE.txt), a copy of Quarvel.exe, and SHA256SUMS for both, in the format
+Writes to OUT_DIR: Quarvel-VERSION-PLATFORM.zip (PLATFORM is win32 or win64;
+the zip holds Quarvel.exe, README.txt, LICENSE.txt), a copy of Quarvel.exe, and SHA256SUMS for both, in the format
 `sha256sum -c` reads. README.txt is the part of README.md meant for users,
 turned into plain ASCII text; both text files have CR LF line ends. The zip
 is the same bytes for the same inputs: fixed times, order and attributes.
@@ -96,9 +96,9 @@ def sha256(path):
 
 
 def main():
-    if len(sys.argv) != 5:
+    if len(sys.argv) != 6:
         sys.exit(__doc__)
-    exe, version, source_dir, out_dir = sys.argv[1:]
+    exe, version, platform, source_dir, out_dir = sys.argv[1:]
     with open(os.path.join(source_dir, "README.md"), encoding="utf-8") as f:
         readme = readme_text(f.read(), version)
     with open(os.path.join(source_dir, "LICENSE"), encoding="ascii") as f:
@@ -108,7 +108,7 @@ def main():
 
     shutil.rmtree(out_dir, ignore_errors=True)
     os.makedirs(out_dir)
-    zip_name = "Quarvel-%s-win32.zip" % version
+    zip_name = "Quarvel-%s-%s.zip" % (version, platform)
     with zipfile.ZipFile(os.path.join(out_dir, zip_name), "w") as archive:
         add(archive, "Quarvel.exe", program)
         add(archive, "README.txt", crlf(readme))

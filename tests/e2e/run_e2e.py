@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """End-to-end tests of Quarvel.exe under Wine, through the restart.
 
-Usage: run_e2e.py QUARVEL_EXE WORK_DIR ARGV_LAUNCH ARGV_MSVCRT ARGV_RUNTIME RELEASE_ZIP
+Usage: run_e2e.py ARCH QUARVEL_EXE WORK_DIR ARGV_LAUNCH ARGV_MSVCRT ARGV_RUNTIME RELEASE_ZIP
 
-Creates a throwaway Wine prefix in WORK_DIR (never the user's own), then runs
+ARCH is the build's: win32 or win64. Creates a throwaway Wine prefix of that
+architecture in WORK_DIR (never the user's own), then runs
 every case below: it sets the Windows version Wine reports, lays out the
 case's files in C:\\e2e (and on drives D:, a second local drive, and N:, a
 network drive), runs the executable there and checks the exact bytes
@@ -14,6 +15,11 @@ splitting (ARGV_RUNTIME) with msvcrt's (ARGV_MSVCRT) on one table of command
 lines passed exactly by ARGV_LAUNCH, and runs one case with the Quarvel.exe
 taken from RELEASE_ZIP, the file users download. The prefix's wineserver is
 stopped at the end, pass or fail.
+
+Where the build's Wine cannot start (32-bit Wine on a kernel that runs no
+32-bit code), it says so and ends with status 77, which CTest reports as a
+skipped test. Either way it writes one line to WORK_DIR/ran-on saying what
+the cases ran on, or why they did not run.
 """
 import os
 import re
@@ -263,25 +269,41 @@ OLDEST_KERNEL32 = {
 }
 
 
-def check_executable(exe):
-    """The properties a Windows user relies on: 32-bit x86, loadable by every
-    Win32 system (subsystem 4.0, KERNEL32 alone at load time, and only what
-    the oldest KERNEL32 exports), a version resource, and small."""
-    headers = subprocess.run(["i686-w64-mingw32-objdump", "-p", exe], stdout=subprocess.PIPE,
+# What each build must be: its PE format, subsystem and system version, and
+# the architecture its manifest names.
+TARGETS = {"win32": ("pei-i386", (4, 0), "x86"), "win64": ("pei-x86-64", (5, 2), "amd64")}
+
+
+def check_executable(arch, exe):
+    """The properties a Windows user relies on: the build's architecture,
+    loadable by every Windows it is for (subsystem and system version,
+    KERNEL32 alone at load time, and only what the oldest KERNEL32 exports),
+    a version resource, a manifest naming its architecture, and small."""
+    headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", exe], stdout=subprocess.PIPE,
                              check=True).stdout.decode()
     dlls = re.findall(r"DLL Name: (\S+)", headers)
     imports = set(re.findall(r"^\s+[0-9a-f]+\s+\d+\s+(\w+)$", headers, re.M))
+    pe_format, (major, minor), manifest_arch = TARGETS[arch]
+    with open(exe, "rb") as f:
+        data = f.read()
+
+    def version(kind):
+        return re.search(r"Major%sVersion\s+%d\nMinor%sVersion\s+%d\n" % (kind, major, kind, minor),
+                         headers) is not None
+
     checks = [
-        ("i686 PE", "file format pei-i386" in headers),
+        (pe_format, "file format %s\n" % pe_format in headers),
         ("console subsystem", re.search(r"Subsystem\s+00000003", headers) is not None),
-        ("subsystem version 4.0", re.search(r"MajorSubsystemVersion\s+4\n", headers) is not None
-         and re.search(r"MinorSubsystemVersion\s+0\n", headers) is not None),
+        ("subsystem and system version %d.%d" % (major, minor),
+         version("Subsystem") and version("OSystem")),
         ("imports KERNEL32 alone: %s" % dlls, [dll.lower() for dll in dlls] == ["kernel32.dll"]),
         ("imports only what the oldest KERNEL32 has: %s" % sorted(imports - OLDEST_KERNEL32),
          imports and imports <= OLDEST_KERNEL32),
         ("version resource", re.search(r"Entry: ID: 0x000010,", headers) is not None),
-        ("manifest resource", re.search(r"Entry: ID: 0x000018,", headers) is not None),
-        ("at most 8 KiB (%d bytes)" % os.path.getsize(exe), os.path.getsize(exe) <= 8 * 1024),
+        ("manifest for %s" % manifest_arch,
+         re.search(r"Entry: ID: 0x000018,", headers) is not None
+         and b'processorArchitecture="%s"' % manifest_arch.encode() in data),
+        ("at most 8 KiB (%d bytes)" % len(data), len(data) <= 8 * 1024),
     ]
     return [name for name, passed in checks if not passed]
 
@@ -325,16 +347,24 @@ def check_splitting(wine, launch, msvcrt, runtime):
 
 
 def main():
-    if len(sys.argv) != 7:
+    if len(sys.argv) != 8:
         sys.exit(__doc__)
-    exe_source, work_dir, release_zip = sys.argv[1], sys.argv[2], sys.argv[6]
+    arch, exe_source, work_dir, release_zip = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[7]
 
     failures = 0
-    for problem in check_executable(exe_source):
+    for problem in check_executable(arch, exe_source):
         print("FAIL executable: " + problem)
         failures += 1
 
-    wine = Wine(work_dir)
+    wine = Wine(work_dir, arch)
+    os.makedirs(work_dir, exist_ok=True)
+    ran_on = os.path.join(work_dir, "ran-on")
+    why_not = wine.cannot_start()
+    if why_not:
+        with open(ran_on, "w") as f:
+            f.write("end-to-end cases SKIPPED: %s\n" % why_not)
+        print("SKIP %d end-to-end cases: %s" % (len(CASES) + 1, why_not))
+        sys.exit(1 if failures else 77)
     try:
         wine.create()
         for letter, kind in DRIVES.items():
@@ -347,7 +377,7 @@ def main():
         os.makedirs(shipped, exist_ok=True)
         with zipfile.ZipFile(release_zip) as archive:
             archive.extract("Quarvel.exe", shipped)
-        problems = check_splitting(wine, *sys.argv[3:6])
+        problems = check_splitting(wine, *sys.argv[4:7])
         print(("FAIL " if problems else "ok   ") + "command-line splitting equals msvcrt's on "
               "%d command lines" % len(COMMAND_LINES))
         for problem in problems:
@@ -362,7 +392,10 @@ def main():
     finally:
         wine.stop()
     total = len(CASES) + 1  # and the splitting
-    print("%d of %d cases passed" % (total - failures, total))
+    with open(ran_on, "w") as f:
+        f.write("%d of %d end-to-end cases passed under %s\n" % (total - failures, total,
+                                                                  wine.describe()))
+    print("%d passed, %d failed" % (total - failures, failures))
     sys.exit(1 if failures else 0)
 
 

@@ -1,10 +1,18 @@
-"""A throwaway Wine prefix for running Quarvel.exe, never the user's own."""
+"""A throwaway Wine prefix for running Quarvel.exe, never the user's own.
+
+A prefix is 32-bit (win32) or 64-bit (win64), and its own Wine loader is
+called directly: Debian's `wine` and `wineboot` launchers pick the 32-bit
+loader whenever it is installed, even on a kernel that cannot run it. One
+wineserver serves both.
+"""
 import os
 import re
 import shutil
 import subprocess
 import tempfile
 
+LOADERS = {"win32": "/usr/lib/wine/wine", "win64": "/usr/lib/wine/wine64"}
+SERVER = "/usr/lib/wine/wineserver64"
 SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 PENDING = "PendingFileRenameOperations"
 
@@ -12,19 +20,41 @@ PENDING = "PendingFileRenameOperations"
 class Wine:
     """A private Wine prefix and the commands run in it."""
 
-    def __init__(self, work_dir):
+    def __init__(self, work_dir, arch="win32"):
+        self.arch = arch
+        self.loader = LOADERS[arch]
         self.prefix = os.path.join(os.path.abspath(work_dir), "prefix")
         self.drive_c = os.path.join(self.prefix, "drive_c")
-        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH="win32",
-                        WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH=arch, WINELOADER=self.loader,
+                        WINESERVER=SERVER, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
         self.env.pop("DISPLAY", None)
         self.env.pop("WAYLAND_DISPLAY", None)
 
+    def cannot_start(self):
+        """Why this prefix's Wine cannot start here, or None if it can: a
+        kernel without 32-bit support refuses the 32-bit loader at once."""
+        try:
+            subprocess.run([self.loader, "--version"], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=True, timeout=30)
+        except (OSError, subprocess.SubprocessError) as error:
+            return "%s cannot start here (%s)" % (self.loader, error)
+        return None
+
+    def describe(self):
+        version = subprocess.run([self.loader, "--version"], stdout=subprocess.PIPE,
+                                 check=False).stdout.decode().strip()
+        return "Wine %s-bit (%s, %s prefix)" % (self.arch[3:], version, self.arch)
+
     def run(self, args, cwd=None, check=True, overrides=None, pipe=False):
-        """Runs a command in the prefix. `overrides` replaces the DLL
-        overrides; `pipe` sends standard output through a pipe instead of a
-        file (only once the prefix's services are running: the services Wine
-        starts on first use live on and would hold a pipe open)."""
+        """Runs a command in the prefix: "wine" stands for the prefix's
+        loader, "wineboot" for the loader running wineboot, "wineserver" for
+        the server. `overrides` replaces the DLL overrides; `pipe` sends
+        standard output through a pipe instead of a file (only once the
+        prefix's services are running: the services Wine starts on first use
+        live on and would hold a pipe open)."""
+        command = {"wine": [self.loader], "wineboot": [self.loader, "wineboot"],
+                   "wineserver": [SERVER]}
+        args = command.get(args[0], args[:1]) + list(args[1:])
         env = dict(self.env, WINEDLLOVERRIDES=overrides) if overrides else self.env
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             stdout = subprocess.PIPE if pipe else out
@@ -46,7 +76,7 @@ class Wine:
     def start_server(self):
         # A persistent server, so that every command shares it. It outlives
         # this call and must not hold the output pipes.
-        subprocess.run(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL,
+        subprocess.run([SERVER, "-p"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True, timeout=60)
 
     def add_drive(self, letter, target, kind=None):

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks the release: that it is reproducible and holds what it should.
 
-Usage: check_release.py SOURCE_DIR QUARVEL_EXE RELEASE_DIR WORK_DIR
+Usage: check_release.py PLATFORM SOURCE_DIR QUARVEL_EXE RELEASE_DIR WORK_DIR
 
+PLATFORM is the build's, win32 or win64.
 Copies the sources into two folders under WORK_DIR and builds the release
 from each, a moment apart; the executable and the zip must be byte for byte
 those of the build under test (QUARVEL_EXE, RELEASE_DIR). Then unpacks that
@@ -21,7 +22,11 @@ import time
 import zipfile
 
 
-def build_copy(source_dir, folder):
+# The preset that builds each platform's release.
+PRESETS = {"win32": "windows", "win64": "windows64"}
+
+
+def build_copy(preset, source_dir, folder):
     """Builds the release from a copy of the sources; returns its folder."""
     shutil.rmtree(folder, ignore_errors=True)
     files = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=source_dir,
@@ -30,10 +35,10 @@ def build_copy(source_dir, folder):
         if os.path.isfile(os.path.join(source_dir, name)):
             os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
             shutil.copy2(os.path.join(source_dir, name), os.path.join(folder, name))
-    for command in (["cmake", "--preset", "windows"],
-                    ["cmake", "--build", "--preset", "windows", "--target", "release_zip"]):
+    for command in (["cmake", "--preset", preset],
+                    ["cmake", "--build", "--preset", preset, "--target", "release_zip"]):
         subprocess.run(command, cwd=folder, stdout=subprocess.DEVNULL, check=True)
-    return os.path.join(folder, "build", "windows")
+    return os.path.join(folder, "build", preset)
 
 
 def read(path):
@@ -42,15 +47,15 @@ def read(path):
 
 
 def main():
-    if len(sys.argv) != 5:
+    if len(sys.argv) != 6:
         sys.exit(__doc__)
-    source_dir, exe, release_dir, work_dir = sys.argv[1:]
-    (zip_path,) = glob.glob(os.path.join(release_dir, "Quarvel-*-win32.zip"))
+    platform, source_dir, exe, release_dir, work_dir = sys.argv[1:]
+    (zip_path,) = glob.glob(os.path.join(release_dir, "Quarvel-*-%s.zip" % platform))
     problems = []
 
     for copy in ("a", "b"):
         time.sleep(1.5)  # a time stamp anywhere in the output would differ
-        built = build_copy(source_dir, os.path.join(work_dir, copy))
+        built = build_copy(PRESETS[platform], source_dir, os.path.join(work_dir, copy))
         for theirs, ours in ((os.path.join(built, "Quarvel.exe"), exe),
                              (os.path.join(built, "release", os.path.basename(zip_path)), zip_path)):
             if read(theirs) != read(ours):
