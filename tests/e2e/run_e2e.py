@@ -52,12 +52,12 @@ def outcome(description):
 
 def report(argument, text):
     # The system's text ends in CR LF; the runtime writes its LF as CR LF.
-    return ("Error with: %s. %s\r\r\n" % (argument, text)).encode()
+    return ("Error with: %s. %s\r\r\n" % (argument, text)).encode("latin-1")
 
 
 def refused(argument, text):
     # The program's own reasons end in "\n" alone, written as CR LF.
-    return ("Error with: %s. %s\r\n" % (argument, text)).encode()
+    return ("Error with: %s. %s\r\n" % (argument, text)).encode("latin-1")
 
 
 def entry(destination, source):

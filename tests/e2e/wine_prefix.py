@@ -5,6 +5,7 @@ called directly: Debian's `wine` and `wineboot` launchers pick the 32-bit
 loader whenever it is installed, even on a kernel that cannot run it. One
 wineserver serves both.
 """
+import errno
 import os
 import re
 import shutil
@@ -36,8 +37,11 @@ class Wine:
         try:
             subprocess.run([self.loader, "--version"], stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, check=True, timeout=30)
-        except (OSError, subprocess.SubprocessError) as error:
-            return "%s cannot start here (%s)" % (self.loader, error)
+        except OSError as error:
+            why = "the kernel runs no 32-bit code" if error.errno == errno.ENOEXEC else error.strerror
+            return "%s cannot start here: %s" % (self.loader, why)
+        except subprocess.SubprocessError as error:
+            return "%s cannot start here: %s" % (self.loader, error)
         return None
 
     def describe(self):

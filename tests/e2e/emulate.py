@@ -1,0 +1,280 @@
+#!/usr/bin/python3
+"""Runs the 32-bit release's own Quarvel.exe on an emulated x86 CPU, so that
+the bytes users download are executed on every machine, also where 32-bit
+Wine cannot start.
+
+Usage: emulate.py RELEASE_ZIP WORK_DIR
+
+Maps the Quarvel.exe from RELEASE_ZIP at its image base, answers each
+KERNEL32 import (and USER32's CharToOemA, which it looks up) with a small
+model of Windows, and starts at the entry point. Each case below checks the
+exact bytes written to standard output, the exit status, the Windows calls
+that resolve, register and report with their arguments, and that every
+buffer the run took was released. Writes one line to WORK_DIR/ran-on.
+Needs Debian's python3-unicorn and python3-pefile (the system's Python).
+"""
+import os
+import sys
+import zipfile
+
+import pefile
+import unicorn
+from unicorn.x86_const import UC_X86_REG_EAX, UC_X86_REG_ESP
+
+from run_e2e import BANNER, USAGE, outcome, refused, report
+
+STUBS, STACK, DATA = 0x70000000, 0x01000000, 0x02000000  # where the model lives
+USER32 = 0x7E000000
+NULL = "null"
+
+
+class Windows:
+    """What one run sees: a version record, files, drive types and system
+    texts. Records the calls, as the unit tests' fake does."""
+
+    def __init__(self, version, files, drives=None, messages=None):
+        self.version, self.files, self.drives = version, files, drives or {}
+        self.messages = messages or {2: b"The system cannot find the file specified.\r\n"}
+        self.calls, self.output, self.status = [], b"", None
+        self.last_error, self.live, self.next_free = 0, set(), DATA + 0x10000
+
+    # The model's own helpers begin with "_"; every other method is a
+    # Windows function.
+    def _text(self, uc, address):
+        if address == 0:
+            return NULL
+        data = b""
+        while b"\0" not in data:  # a byte at a time: a text may end a mapped region
+            data += bytes(uc.mem_read(address + len(data), 1))
+        return data[:-1].decode("latin-1")
+
+    def _put(self, uc, address, text):
+        uc.mem_write(address, text.encode("latin-1") + b"\0")
+
+    def _allocate(self, uc, size):
+        address, self.next_free = self.next_free, self.next_free + (size + 15) // 16 * 16
+        self.live.add(address)
+        return address
+
+    def _path_result(self, uc, found, buffer, length):
+        """SearchPathA and GetShortPathNameA: the length, or 0 and a reason."""
+        if found is None:
+            self.last_error = 2
+            return 0
+        self._put(uc, buffer, found)
+        return len(found) if len(found) < length else len(found) + 1
+
+    # The functions, by name: the number of 4-byte arguments and the answer.
+    def GetCommandLineA(self, uc):
+        return DATA
+
+    def GetVersionExA(self, uc, info):
+        size = int.from_bytes(uc.mem_read(info, 4), "little")
+        self.calls.append("GetVersionExA(%d)" % size)
+        platform, major, minor, build, csd = self.version
+        record = b"".join(n.to_bytes(4, "little") for n in (size, major, minor, build, platform))
+        uc.mem_write(info, record + csd.encode().ljust(128, b"\0"))
+        return 1
+
+    def SearchPathA(self, uc, path, name, extension, length, buffer, file_part):
+        name = self._text(uc, name)
+        self.calls.append("SearchPathA(%s, %s, %s, %d)" % (self._text(uc, path), name,
+                                                           self._text(uc, extension), length))
+        return self._path_result(uc, self.files.get(name), buffer, length)
+
+    def GetFileAttributesA(self, uc, path):
+        return 0x20  # FILE_ATTRIBUTE_ARCHIVE: every file found is a plain file
+
+    def GetDriveTypeA(self, uc, root):
+        return self.drives.get(self._text(uc, root), 3)
+
+    def GetShortPathNameA(self, uc, path, buffer, length):
+        path = self._text(uc, path)
+        self.calls.append("GetShortPathNameA(%s, %d)" % (path, length))
+        return self._path_result(uc, path.upper(), buffer, length)
+
+    def MoveFileExA(self, uc, source, destination, flags):
+        self.calls.append("MoveFileExA(%s, %s, %d)" % (self._text(uc, source),
+                                                       self._text(uc, destination), flags))
+        return 1
+
+    def WritePrivateProfileStringA(self, uc, section, key, value, file_name):
+        args = [self._text(uc, a) for a in (section, key, value, file_name)]
+        self.calls.append("WritePrivateProfileStringA(%s)" % ", ".join(args))
+        return 0 if section == 0 else 1  # writing the cache out returns FALSE
+
+    def GetLastError(self, uc):
+        return self.last_error
+
+    def SetLastError(self, uc, code):
+        self.last_error = code
+
+    def FormatMessageA(self, uc, flags, source, code, language, buffer, size, arguments):
+        self.calls.append("FormatMessageA(0x%X, %d, 0x%X, %d)" % (flags, code, language, size))
+        text = self.messages.get(code)
+        if text is None or source or arguments or flags & 0x100 == 0:
+            return 0
+        address = self._allocate(uc, len(text) + 1)
+        uc.mem_write(address, text + b"\0")
+        uc.mem_write(buffer, address.to_bytes(4, "little"))
+        return len(text)
+
+    def LocalAlloc(self, uc, flags, size):
+        return self._allocate(uc, size)
+
+    def LocalFree(self, uc, memory):
+        self.live.discard(memory)
+        return 0
+
+    def LoadLibraryA(self, uc, name):
+        self.calls.append("LoadLibraryA(%s)" % self._text(uc, name))
+        return USER32
+
+    def GetProcAddress(self, uc, module, name):
+        name = self._text(uc, name)
+        self.calls.append("GetProcAddress(%s)" % name)
+        return STUBS + 16 * FUNCTIONS.index("CharToOemA") if name == "CharToOemA" else 0
+
+    def FreeLibrary(self, uc, module):
+        return 1
+
+    def CharToOemA(self, uc, source, destination):
+        """The ANSI e-acute (0xE9) becomes the OEM one (0x82), as on a
+        Western European Windows."""
+        self.calls.append("CharToOemA")
+        text = self._text(uc, source).encode("latin-1").replace(b"\xe9", b"\x82")
+        uc.mem_write(destination, text + b"\0")
+        return 1
+
+    def lstrlenA(self, uc, text):
+        return len(self._text(uc, text))
+
+    def lstrcmpiA(self, uc, first, second):
+        first, second = self._text(uc, first).lower(), self._text(uc, second).lower()
+        return (first > second) - (first < second)
+
+    def GetStdHandle(self, uc, which):
+        return 7 if which == 0xFFFFFFF5 else 0
+
+    def WriteFile(self, uc, handle, data, count, written, overlapped):
+        if handle != 7 or written == 0:  # Windows 95 needs the count written
+            return 0
+        self.output += bytes(uc.mem_read(data, count))
+        uc.mem_write(written, count.to_bytes(4, "little"))
+        return 1
+
+    def ExitProcess(self, uc, status):
+        self.status = status
+        uc.emu_stop()
+
+
+FUNCTIONS = [name for name in vars(Windows) if not name.startswith("_")]
+
+
+def run(image, windows, args):
+    """Runs the executable once with the arguments; returns what differed
+    from a clean run (unanswered imports, a crash, no exit)."""
+    pe = pefile.PE(data=image)
+    base = pe.OPTIONAL_HEADER.ImageBase
+    uc = unicorn.Uc(unicorn.UC_ARCH_X86, unicorn.UC_MODE_32)
+    uc.mem_map(base, (pe.OPTIONAL_HEADER.SizeOfImage + 0xFFF) & ~0xFFF)
+    uc.mem_write(base, pe.get_memory_mapped_image())
+    for region in (STUBS, STACK, DATA):
+        uc.mem_map(region, 0x100000)
+    problems = []
+    for dll in pe.DIRECTORY_ENTRY_IMPORT:
+        for imported in dll.imports:
+            name = imported.name.decode()
+            if name not in FUNCTIONS:
+                problems.append("%s imports %s, which is not answered" % (dll.dll.decode(), name))
+                continue
+            uc.mem_write(imported.address, (STUBS + 16 * FUNCTIONS.index(name)).to_bytes(4, "little"))
+    # Each stub returns as stdcall does, taking its arguments off the stack.
+    argc = {name: getattr(Windows, name).__code__.co_argcount - 2 for name in FUNCTIONS}
+    for index, name in enumerate(FUNCTIONS):
+        uc.mem_write(STUBS + 16 * index, b"\xc2" + (4 * argc[name]).to_bytes(2, "little"))
+
+    def answer(uc, address, size, user_data):
+        name = FUNCTIONS[(address - STUBS) // 16]
+        esp = uc.reg_read(UC_X86_REG_ESP)
+        stack = bytes(uc.mem_read(esp + 4, 4 * argc[name]))
+        values = [int.from_bytes(stack[i:i + 4], "little") for i in range(0, len(stack), 4)]
+        result = getattr(windows, name)(uc, *values)
+        uc.reg_write(UC_X86_REG_EAX, (result or 0) & 0xFFFFFFFF)
+
+    uc.hook_add(unicorn.UC_HOOK_CODE, answer, begin=STUBS, end=STUBS + 16 * len(FUNCTIONS) - 1)
+    command_line = " ".join(['"C:\\quarvel\\Quarvel.exe"'] +
+                            ['"%s"' % a if " " in a else a for a in args])
+    windows._put(uc, DATA, command_line)
+    top = STACK + 0x100000 - 16
+    uc.mem_write(top, (STUBS + 0xFFFF0).to_bytes(4, "little"))  # returned without ExitProcess
+    uc.reg_write(UC_X86_REG_ESP, top)
+    try:
+        uc.emu_start(base + pe.OPTIONAL_HEADER.AddressOfEntryPoint, STUBS + 0xFFFF0,
+                     timeout=5 * unicorn.UC_SECOND_SCALE, count=50_000_000)
+    except unicorn.UcError as error:
+        problems.append("stopped: %s" % error)
+    if windows.status is None:
+        problems.append("ended without ExitProcess")
+    if windows.live:
+        problems.append("%d buffers not released" % len(windows.live))
+    return problems
+
+
+NT4 = (2, 4, 0, 1381, "Service Pack 6")
+WIN98 = (1, 4, 10, 0x040A08AE, " A ")
+FILES = {"a.txt": r"C:\e2e\a.txt", "b.txt": r"C:\e2e\b.txt", r"N:\b.txt": r"N:\b.txt"}
+FRENCH = {2: "Le fichier sp\xe9cifi\xe9 est introuvable.\r\n".encode("latin-1")}
+SEARCHES = ["SearchPathA(null, a.txt, null, 260)", "SearchPathA(null, b.txt, null, 260)"]
+SHORTENED = [r"GetShortPathNameA(C:\e2e\a.txt, 260)", r"GetShortPathNameA(C:\e2e\b.txt, 260)"]
+
+# name, Windows, arguments, status, output after the banner, calls but the version query
+CASES = [
+    ("usage", Windows(NT4, FILES), ["a.txt"], 1, USAGE, []),
+    ("NT registers with MoveFileExA", Windows(NT4, FILES), ["a.txt", "b.txt"], 0,
+     outcome("Windows NT 4.0 build 1381 Service Pack 6"),
+     SEARCHES + SHORTENED + [r"MoveFileExA(C:\e2e\a.txt, C:\e2e\b.txt, 5)"]),
+    ("98 writes wininit.ini", Windows(WIN98, FILES), ["a.txt", "b.txt"], 0,
+     outcome("Windows 98 4.10 build 2222  A "),
+     SEARCHES + SHORTENED + [r"WritePrivateProfileStringA(rename, C:\E2E\B.TXT, C:\E2E\A.TXT, wininit.ini)",
+                             "WritePrivateProfileStringA(null, null, null, wininit.ini)"]),
+    ("a failure report in the OEM code page", Windows(NT4, FILES, messages=FRENCH),
+     ["donn\xe9es.txt", "b.txt"], 2,
+     report("donn\xe9es.txt", "Le fichier sp\x82cifi\x82 est introuvable."),
+     ["SearchPathA(null, donn\xe9es.txt, null, 260)", "FormatMessageA(0x1300, 2, 0x400, 0)",
+      "LoadLibraryA(user32.dll)", "GetProcAddress(CharToOemA)", "CharToOemA"]),
+    ("a refusal: a network drive", Windows(WIN98, FILES, drives={"N:\\": 4}), ["a.txt", r"N:\b.txt"],
+     5, refused(r"N:\b.txt", "Network drives are not available while Windows starts."),
+     ["SearchPathA(null, a.txt, null, 260)", r"SearchPathA(null, N:\b.txt, null, 260)"]),
+]
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    release_zip, work_dir = sys.argv[1:]
+    image = zipfile.ZipFile(release_zip).read("Quarvel.exe")
+    failures = 0
+    for name, windows, args, status, output, calls in CASES:
+        problems = run(image, windows, args)
+        if windows.status != status:
+            problems.append("status %r, expected %d" % (windows.status, status))
+        if windows.output != BANNER + output:
+            problems.append("output %r, expected %r" % (windows.output, BANNER + output))
+        if windows.calls != ["GetVersionExA(148)"] + calls:
+            problems.append("calls %r, expected %r" % (windows.calls[1:], calls))
+        print(("FAIL " if problems else "ok   ") + name)
+        for problem in problems:
+            print("     " + problem)
+        failures += 1 if problems else 0
+    passed = len(CASES) - failures
+    os.makedirs(work_dir, exist_ok=True)
+    with open(os.path.join(work_dir, "ran-on"), "w") as f:
+        f.write("%d of %d cases passed with the release's Quarvel.exe on an emulated x86 CPU "
+                "(unicorn %s)\n" % (passed, len(CASES), unicorn.__version__))
+    print("%d passed, %d failed" % (passed, failures))
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
