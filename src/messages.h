@@ -26,6 +26,9 @@
 #define MSG_NOT_A_FILE "Error with: %s. It is a folder, not a file.\n"
 #define MSG_ON_NETWORK_DRIVE "Error with: %s. Network drives are not available while Windows starts.\n"
 #define MSG_SAME_FILE "Error with: %s. Source and Destination are the same file.\n"
+#define MSG_THROUGH_SYSNATIVE                                                                 \
+    "Error with: %s. The Sysnative folder exists only for 32-bit programs, and the restart does " \
+    "not know it: name the file through System32.\n"
 #define MSG_SHORT_NAME_ONLY \
     "Error with: %s. Windows 95 and 98 can replace it at the restart only under its short name, %s.\n"
 

@@ -20,6 +20,8 @@ const std::string denied = "Access is denied.\r\n";
 const std::string otherDrive = "The system cannot move the file to a different disk drive.\r\n";
 const std::string network = "Network drives are not available while Windows starts.\n";
 const std::string sameFile = "Source and Destination are the same file.\n";
+const std::string sysnative = "The Sysnative folder exists only for 32-bit programs, and the "
+                              "restart does not know it: name the file through System32.\n";
 
 // Two files in the current directory and two with long names elsewhere.
 void AddFiles() {
@@ -44,6 +46,7 @@ void AddFiles() {
     fake.files["N:\\dst.txt"] = "N:\\dst.txt";
     fake.driveTypes["N:\\"] = DRIVE_REMOTE;
     fake.files["\\\\server\\share\\src.txt"] = "\\\\server\\share\\src.txt";
+    fake.files["C:\\Windows\\SysnativeOld\\a.dll"] = "C:\\Windows\\SysnativeOld\\a.dll";
 }
 
 std::string RunCapturingOutput(ExitStatus &status, const char *source, const char *destination,
@@ -185,21 +188,50 @@ const MoveCase moveCases[] = {
       "GetShortPathNameA(c:\\Temp\\library in use.dll, 260)",
       "MoveFileExA(C:\\Temp\\new library.dll, c:\\Temp\\library in use.dll, 5)"},
      ""},
+    // Sysnative, which only 32-bit programs see, by its name alone.
+    {"NtSourceThroughSysnative", nt, "C:\\Windows\\Sysnative\\new.dll", "dst.txt", Nothing,
+     CannotCarryOut, {}, "Error with: C:\\Windows\\Sysnative\\new.dll. " + sysnative},
+    {"Win9xDestinationThroughSysnativeByCase", win9x, "src.txt", "c:\\windows\\SYSNATIVE\\a\\b.sys",
+     Nothing, CannotCarryOut, {"SearchPathA(null, src.txt, null, 260)"},
+     "Error with: c:\\windows\\SYSNATIVE\\a\\b.sys. " + sysnative},
+    {"SysnativeItself", nt, "C:\\WINDOWS\\Sysnative", "dst.txt", Nothing, CannotCarryOut, {},
+     "Error with: C:\\WINDOWS\\Sysnative. " + sysnative},
+    {"RelativeNameInSysnative", win9x, "a.dll", "dst.txt",
+     [] { fake.currentDirectory = "C:\\Windows\\sysnative"; }, CannotCarryOut, {},
+     "Error with: a.dll. " + sysnative},
+    {"FolderNamedLikeSysnativeIsNot", nt, "C:\\Windows\\SysnativeOld\\a.dll", "dst.txt",
+     Nothing, Success,
+     {"SearchPathA(null, C:\\Windows\\SysnativeOld\\a.dll, null, 260)",
+      "SearchPathA(null, dst.txt, null, 260)", "GetShortPathNameA(C:\\Windows\\SysnativeOld\\a.dll, 260)",
+      "MoveFileExA(C:\\Windows\\SysnativeOld\\a.dll, C:\\work\\dst.txt, 5)"},
+     ""},
 };
 
 class RequestDeferredMoveTest : public testing::TestWithParam<MoveCase> {};
 
+// Every case on 32-bit Windows, and on 64-bit Windows, where the redirector
+// must be off for every file system call and on again for the report and at
+// the end; the same when it cannot be turned off.
 TEST_P(RequestDeferredMoveTest, ResolvesRegistersAndReports) {
     const MoveCase &c = GetParam();
-    ResetFake();
-    AddFiles();
-    c.setUp();
-    ExitStatus status = Success;
-    const std::string output = RunCapturingOutput(status, c.source, c.destination, c.mechanism);
-    EXPECT_EQ(status, c.status);
-    EXPECT_EQ(CallsTo(resolvingAndRegistering), c.calls);
-    EXPECT_EQ(output, c.output);
-    EXPECT_EQ(fake.liveAllocations, 0);
+    for (const bool wow64Fails : {false, true}) {
+        for (const bool wow64 : {false, true}) {
+            ResetFake();
+            AddFiles();
+            fake.wow64 = wow64;
+            fake.wow64Fails = wow64Fails;
+            c.setUp();
+            ExitStatus status = Success;
+            const std::string output = RunCapturingOutput(status, c.source, c.destination, c.mechanism);
+            EXPECT_EQ(status, c.status);
+            EXPECT_EQ(CallsTo(resolvingAndRegistering), c.calls);
+            EXPECT_EQ(output, c.output);
+            EXPECT_EQ(fake.liveAllocations, 0);
+            EXPECT_EQ(fake.redirectionFaults, Calls{}) << "WOW64";
+            EXPECT_FALSE(fake.redirectionOff);
+            EXPECT_EQ(CallsTo({"Wow64RevertWow64FsRedirection"}).size(), wow64 && !wow64Fails ? 1u : 0u);
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RequestDeferredMoveTest, testing::ValuesIn(moveCases),
@@ -214,6 +246,11 @@ TEST(ReportFailure, ReadsTheSearchErrorFirstAndReleasesEverything) {
     ExitStatus status = Success;
     RunCapturingOutput(status, "gone.txt", "dst.txt", DeferMechanism::ReplaceAtReboot);
     const Calls expected = {
+        "GetModuleHandleA(kernel32.dll)",
+        "GetProcAddress(Wow64DisableWow64FsRedirection)",
+        "GetProcAddress(Wow64RevertWow64FsRedirection)",
+        "GetFullPathNameA(gone.txt, 260)",
+        "GetSystemDirectoryA(260)",
         "SearchPathA(null, gone.txt, null, 260)",
         "GetLastError(2)",
         "FormatMessageA(0x1300, null, 2, 0x400, 0, null)",

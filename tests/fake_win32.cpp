@@ -15,6 +15,15 @@ std::string Text(LPCSTR text) { return text == nullptr ? "null" : text; }
 
 void Record(const std::string &call) { fake.calls.push_back(call); }
 
+// Records the call, and a fault if the redirector is not as the call needs:
+// off for the file system, on for loading a DLL or fetching a text.
+void RecordRedirected(const std::string &call, bool needsOff) {
+    Record(call);
+    if (fake.wow64 && !fake.wow64Fails && fake.redirectionOff != needsOff) {
+        fake.redirectionFaults.push_back(call);
+    }
+}
+
 // Answers a path query the way SearchPathA and GetShortPathNameA do: an
 // overridden length as it is; a known path copied into the buffer, returning
 // its length without terminator (or the size needed when it does not fit);
@@ -45,6 +54,27 @@ BOOL WINAPI FakeCharToOemA(LPCSTR source, LPSTR destination) {
         *destination++ = *source == AnsiEAcute ? OemEAcute : *source;
     } while (*source++ != '\0');
     return TRUE;
+}
+
+BOOL WINAPI FakeWow64Disable(PVOID *oldValue) {
+    Record("Wow64DisableWow64FsRedirection()");
+    if (fake.wow64Fails) {
+        return FALSE;
+    }
+    *oldValue = &fake.redirectionOff;
+    fake.redirectionOff = true;
+    return TRUE;
+}
+
+BOOL WINAPI FakeWow64Revert(PVOID oldValue) {
+    Record("Wow64RevertWow64FsRedirection()");
+    fake.redirectionOff = oldValue != &fake.redirectionOff;
+    return TRUE;
+}
+
+template <typename Function>
+FARPROC Exported(Function function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
 }
 
 }  // namespace
@@ -99,8 +129,8 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
 
 DWORD WINAPI SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD bufferLength,
                          LPSTR buffer, LPSTR *filePart) {
-    Record("SearchPathA(" + Text(path) + ", " + Text(fileName) + ", " + Text(extension) + ", " +
-           std::to_string(bufferLength) + ")");
+    RecordRedirected("SearchPathA(" + Text(path) + ", " + Text(fileName) + ", " + Text(extension) + ", " +
+           std::to_string(bufferLength) + ")", true);
     const DWORD length = LookUpPath(fake.searchLength, fake.files, fileName, buffer, bufferLength);
     if (length != 0 && length < bufferLength && filePart != nullptr) {
         char *lastSlash = strrchr(buffer, '\\');
@@ -110,12 +140,15 @@ DWORD WINAPI SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD b
 }
 
 DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD bufferLength) {
-    Record("GetShortPathNameA(" + Text(longPath) + ", " + std::to_string(bufferLength) + ")");
+    RecordRedirected("GetShortPathNameA(" + Text(longPath) + ", " + std::to_string(bufferLength) + ")",
+                     true);
     return LookUpPath(fake.shortLength, fake.shortNames, longPath, shortPath, bufferLength);
 }
 
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
-    Record("MoveFileExA(" + Text(existing) + ", " + Text(newName) + ", " + std::to_string(flags) + ")");
+    RecordRedirected("MoveFileExA(" + Text(existing) + ", " + Text(newName) + ", " +
+                         std::to_string(flags) + ")",
+                     true);
     if (!fake.moveFileResult) {
         fake.lastError = fake.registerError;
     }
@@ -147,7 +180,7 @@ DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD 
     snprintf(head, sizeof head, "FormatMessageA(0x%X, %s, %u, 0x%X, %u, %s)", flags,
              source == nullptr ? "null" : "source", messageId, languageId, size,
              arguments == nullptr ? "null" : "arguments");
-    Record(head);
+    RecordRedirected(head, false);
     const auto found = fake.messages.find(messageId);
     if (found == fake.messages.end()) {
         return 0;
@@ -177,16 +210,31 @@ HLOCAL WINAPI LocalFree(HLOCAL memory) {
 }
 
 HMODULE WINAPI LoadLibraryA(LPCSTR name) {
-    Record("LoadLibraryA(" + Text(name) + ")");
+    RecordRedirected("LoadLibraryA(" + Text(name) + ")", false);
     return fake.user32Missing ? nullptr : &fake;
 }
 
+HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
+    Record("GetModuleHandleA(" + Text(name) + ")");
+    return strcasecmp(name, "kernel32.dll") == 0 ? &fake.version : nullptr;
+}
+
+// USER32 (as LoadLibraryA gives it) has CharToOemA; KERNEL32 has the
+// redirector's switches when the fake is 64-bit Windows.
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     Record("GetProcAddress(" + Text(name) + ")");
-    if (module != &fake || strcmp(name, "CharToOemA") != 0) {
-        return nullptr;
+    if (module == &fake && strcmp(name, "CharToOemA") == 0) {
+        return Exported(&FakeCharToOemA);
     }
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeCharToOemA));
+    if (module == &fake.version && fake.wow64) {
+        if (strcmp(name, "Wow64DisableWow64FsRedirection") == 0) {
+            return Exported(&FakeWow64Disable);
+        }
+        if (strcmp(name, "Wow64RevertWow64FsRedirection") == 0) {
+            return Exported(&FakeWow64Revert);
+        }
+    }
+    return nullptr;
 }
 
 BOOL WINAPI FreeLibrary(HMODULE module) {
@@ -195,15 +243,37 @@ BOOL WINAPI FreeLibrary(HMODULE module) {
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR path) {
-    Record("GetFileAttributesA(" + Text(path) + ")");
+    RecordRedirected("GetFileAttributesA(" + Text(path) + ")", true);
     const bool folder = std::find(fake.folders.begin(), fake.folders.end(), path) != fake.folders.end();
     return folder ? FILE_ATTRIBUTE_DIRECTORY : 0x20;  // FILE_ATTRIBUTE_ARCHIVE
 }
 
 UINT WINAPI GetDriveTypeA(LPCSTR root) {
-    Record("GetDriveTypeA(" + Text(root) + ")");
+    RecordRedirected("GetDriveTypeA(" + Text(root) + ")", true);
     const auto found = fake.driveTypes.find(root);
     return found != fake.driveTypes.end() ? found->second : 3;  // DRIVE_FIXED
+}
+
+DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD bufferLength, LPSTR buffer, LPSTR *filePart) {
+    Record("GetFullPathNameA(" + Text(name) + ", " + std::to_string(bufferLength) + ")");
+    const bool full = name[0] == '\\' || (name[0] != '\0' && name[1] == ':');
+    const std::string path = full ? name : fake.currentDirectory + "\\" + name;
+    if (path.size() + 1 > bufferLength) {
+        return static_cast<DWORD>(path.size() + 1);
+    }
+    memcpy(buffer, path.c_str(), path.size() + 1);
+    *filePart = strrchr(buffer, '\\') + 1;
+    return static_cast<DWORD>(path.size());
+}
+
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
+    Record("GetSystemDirectoryA(" + std::to_string(size) + ")");
+    const std::string &path = fake.systemDirectory;
+    if (path.size() + 1 > size) {
+        return static_cast<UINT>(path.size() + 1);
+    }
+    memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<UINT>(path.size());
 }
 
 int WINAPI lstrcmpiA(LPCSTR first, LPCSTR second) { return strcasecmp(first, second); }

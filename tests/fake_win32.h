@@ -43,6 +43,19 @@ struct FakeWindows {
     bool localAllocFails = false;  // LocalAlloc returns NULL
     bool user32Missing = false;    // LoadLibraryA("user32.dll") fails
 
+    // GetFullPathNameA puts a relative name in currentDirectory.
+    std::string currentDirectory = "C:\\work";
+    std::string systemDirectory = "C:\\WINDOWS\\system32";
+
+    // The WOW64 redirector: `wow64` gives KERNEL32 its two switches, which
+    // then fail if `wow64Fails`. While they work, each file system call made
+    // with the redirector on, and each DLL load or message fetched with it
+    // off, is listed in redirectionFaults.
+    bool wow64 = false;
+    bool wow64Fails = false;
+    bool redirectionOff = false;
+    std::vector<std::string> redirectionFaults;
+
     std::string console;  // every byte written to standard output
 
     DWORD lastError = 0;

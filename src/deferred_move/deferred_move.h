@@ -22,7 +22,8 @@ enum OwnError : DWORD {
     NotAFile = 0x20000001,  // the name is a folder
     OnNetworkDrive,         // a network drive or \\server\share path
     SameFile,               // Source and Destination name one file
-    ShortNameOnly           // 95/98 would leave Destination under its short name
+    ShortNameOnly,          // 95/98 would leave Destination under its short name
+    ThroughSysnative        // a folder that only 32-bit programs see
 };
 
 // Resolves both arguments, then registers the move by the given mechanism
@@ -40,10 +41,27 @@ bool ResolveOnSearchPath(const char *argument, char (&fullPath)[MAX_PATH]);
 // for GetLastError.
 bool ShortenPath(const char *fullPath, char (&shortPath)[MAX_PATH]);
 
+// The last component of a path.
+const char *FileName(const char *path);
+
+// Whether the argument's full path goes through the Windows folder's
+// Sysnative, a folder that 64-bit Windows shows to 32-bit programs only.
+// Looks at the name alone.
+bool GoesThroughSysnative(const char *argument);
+
+// The WOW64 file system redirector, for the 32-bit build on 64-bit Windows:
+// while it is off, System32 is the native System32, as it is for the
+// restart. Where there is none (old Windows, the 64-bit build) or it cannot
+// be turned off, nothing changes. It must be on again before a DLL is loaded
+// and before the run ends; turning it on when it is not off does nothing.
+void TurnRedirectionOff();
+void TurnRedirectionOn();
+
 // Prints "Error with: <argument>. <text>" for the error code that the last
 // failing platform call left: the system's text, or the program's own for an
 // OwnError (ShortNameOnly names `detail`, the short name). Must be called
 // before any other platform call, so that the code read is that call's own.
+// Turns the redirector on again once it has read the code.
 void ReportFailure(const char *argument, const char *detail = nullptr);
 
 #endif

@@ -1,5 +1,5 @@
-// Turning an argument into the full path of an existing file, and a full path
-// into its short (8.3) form.
+// Turning an argument into the full path of an existing file, a full path
+// into its short (8.3) form, and telling a path that only 32-bit programs see.
 #include "deferred_move.h"
 
 namespace {
@@ -41,4 +41,45 @@ bool ResolveOnSearchPath(const char *argument, char (&fullPath)[MAX_PATH]) {
 
 bool ShortenPath(const char *fullPath, char (&shortPath)[MAX_PATH]) {
     return PathFits(GetShortPathNameA(fullPath, shortPath, MAX_PATH), shortPath);
+}
+
+const char *FileName(const char *path) {
+    const char *name = path;
+    for (const char *c = path; *c != '\0'; ++c) {
+        if (*c == '\\') {
+            name = c + 1;
+        }
+    }
+    return name;
+}
+
+bool GoesThroughSysnative(const char *argument) {
+    char fullPath[MAX_PATH];
+    char systemFolder[MAX_PATH];
+    LPSTR filePart = nullptr;
+    const DWORD length = GetFullPathNameA(argument, MAX_PATH, fullPath, &filePart);
+    const UINT systemLength = GetSystemDirectoryA(systemFolder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || systemLength == 0 || systemLength >= MAX_PATH) {
+        return false;
+    }
+    // Sysnative stands beside the system folder, in the Windows folder. (The
+    // Windows folder is not asked for: on a terminal server a program may be
+    // given a private one of the user's.)
+    const DWORD parent = static_cast<DWORD>(FileName(systemFolder) - systemFolder);
+    if (parent == 0 || length < parent) {
+        return false;
+    }
+    // The full path's component after the Windows folder, and its start.
+    char *folder = fullPath + parent;
+    char *end = folder;
+    while (*end != '\0' && *end != '\\') {
+        ++end;
+    }
+    *end = '\0';
+    if (lstrcmpiA(folder, "Sysnative") != 0) {
+        return false;
+    }
+    *folder = '\0';
+    systemFolder[parent] = '\0';
+    return lstrcmpiA(fullPath, systemFolder) == 0;
 }

@@ -37,6 +37,8 @@ const char *OwnReport(DWORD errorCode) {
         return MSG_SAME_FILE;
     case ShortNameOnly:
         return MSG_SHORT_NAME_ONLY;
+    case ThroughSysnative:
+        return MSG_THROUGH_SYSNATIVE;
     }
     return nullptr;
 }
@@ -45,6 +47,8 @@ const char *OwnReport(DWORD errorCode) {
 
 void ReportFailure(const char *argument, const char *detail) {
     const DWORD errorCode = GetLastError();
+    // The system's text and USER32 are loaded from the real System32.
+    TurnRedirectionOn();
     const char *ownReport = OwnReport(errorCode);
     if (ownReport != nullptr) {
         WriteFormatted(ownReport, argument, detail != nullptr ? detail : "");

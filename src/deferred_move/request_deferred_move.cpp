@@ -23,17 +23,6 @@ bool OnSameDrive(const char *sourcePath, const char *destinationPath) {
            UpperAscii(sourcePath[0]) == UpperAscii(destinationPath[0]);
 }
 
-// The last component of a full path.
-const char *FileName(const char *path) {
-    const char *name = path;
-    for (const char *c = path; *c != '\0'; ++c) {
-        if (*c == '\\') {
-            name = c + 1;
-        }
-    }
-    return name;
-}
-
 ExitStatus Refuse(const char *argument, DWORD reason, const char *detail = nullptr) {
     SetLastError(reason);
     ReportFailure(argument, detail);
@@ -60,9 +49,22 @@ ExitStatus RequestDeferredMove(const char *source, const char *destination,
     char sourcePath[MAX_PATH];
     char destinationPath[MAX_PATH];
 
+    // From here to the registration the program looks at the file system as
+    // the restart will: on 64-bit Windows, System32 is the native one. The
+    // failure report turns the redirector on again, before it loads USER32.
+    TurnRedirectionOff();
+
+    // A name through Sysnative is refused before its search, which cannot
+    // see that folder with the redirector off.
+    if (GoesThroughSysnative(source)) {
+        return Refuse(source, ThroughSysnative);
+    }
     if (!ResolveOnSearchPath(source, sourcePath)) {
         ReportFailure(source);
         return SourceNotFound;
+    }
+    if (GoesThroughSysnative(destination)) {
+        return Refuse(destination, ThroughSysnative);
     }
     if (!ResolveOnSearchPath(destination, destinationPath)) {
         ReportFailure(destination);
@@ -119,5 +121,6 @@ ExitStatus RequestDeferredMove(const char *source, const char *destination,
         ReportFailure(source);
         return RegistrationFailed;
     }
+    TurnRedirectionOn();
     return Success;
 }

@@ -19,6 +19,7 @@ typedef char CHAR;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
 typedef const void *LPCVOID;
+typedef void *PVOID;
 typedef void *HLOCAL;
 typedef void *HMODULE;
 typedef void *HANDLE;
@@ -85,10 +86,14 @@ DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, 
 HLOCAL WINAPI LocalAlloc(UINT uFlags, size_t uBytes);
 HLOCAL WINAPI LocalFree(HLOCAL hMem);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName);
+DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer,
+                              LPSTR *lpFilePart);
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 int WINAPI lstrlenA(LPCSTR lpString);
 HANDLE WINAPI GetStdHandle(DWORD nStdHandle);

@@ -18,4 +18,9 @@
 // report needs it; this is the type of the entry point it looks up.
 typedef BOOL(WINAPI *CharToOemProc)(LPCSTR source, LPSTR destination);
 
+// The WOW64 file system redirector's switches, which KERNEL32 has only on
+// 64-bit Windows (and Vista, XP x64 and 2003 SP1 on): looked up at run time.
+typedef BOOL(WINAPI *Wow64DisableProc)(PVOID *oldValue);
+typedef BOOL(WINAPI *Wow64RevertProc)(PVOID oldValue);
+
 #endif

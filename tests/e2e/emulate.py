@@ -24,17 +24,23 @@ from unicorn.x86_const import UC_X86_REG_EAX, UC_X86_REG_ESP
 from run_e2e import BANNER, USAGE, outcome, refused, report
 
 STUBS, STACK, DATA = 0x70000000, 0x01000000, 0x02000000  # where the model lives
-USER32 = 0x7E000000
+KERNEL32, USER32 = 0x7B000000, 0x7E000000
+OLD_VALUE = 0x5EED  # what turning the redirector off hands back, to turn it on
+SYSTEM32 = "c:\\windows\\system32\\"
 NULL = "null"
 
 
 class Windows:
-    """What one run sees: a version record, files, drive types and system
-    texts. Records the calls, as the unit tests' fake does."""
+    """What one run sees: a version record, files, drive types, system texts,
+    and on 64-bit Windows (`wow64`) the file system redirector, which hides
+    System32's files while it is on. Records the calls, as the unit tests'
+    fake does, each DLL load and text fetched with the redirector off as a
+    fault."""
 
-    def __init__(self, version, files, drives=None, messages=None):
+    def __init__(self, version, files, drives=None, messages=None, wow64=False):
         self.version, self.files, self.drives = version, files, drives or {}
         self.messages = messages or {2: b"The system cannot find the file specified.\r\n"}
+        self.wow64, self.redirected = wow64, True
         self.calls, self.output, self.status = [], b"", None
         self.last_error, self.live, self.next_free = 0, set(), DATA + 0x10000
 
@@ -76,11 +82,22 @@ class Windows:
         uc.mem_write(info, record + csd.encode().ljust(128, b"\0"))
         return 1
 
+    def _redirector_on(self, call):
+        return call + (" with the redirector off" if not self.redirected else "")
+
     def SearchPathA(self, uc, path, name, extension, length, buffer, file_part):
         name = self._text(uc, name)
         self.calls.append("SearchPathA(%s, %s, %s, %d)" % (self._text(uc, path), name,
                                                            self._text(uc, extension), length))
-        return self._path_result(uc, self.files.get(name), buffer, length)
+        hidden = self.wow64 and self.redirected and name.lower().startswith(SYSTEM32)
+        return self._path_result(uc, None if hidden else self.files.get(name), buffer, length)
+
+    def GetFullPathNameA(self, uc, name, length, buffer, file_part):
+        name = self._text(uc, name)
+        return self._path_result(uc, name if ":" in name else "C:\\e2e\\" + name, buffer, length)
+
+    def GetSystemDirectoryA(self, uc, buffer, size):
+        return self._path_result(uc, "C:\\WINDOWS\\system32", buffer, size)
 
     def GetFileAttributesA(self, uc, path):
         return 0x20  # FILE_ATTRIBUTE_ARCHIVE: every file found is a plain file
@@ -110,7 +127,8 @@ class Windows:
         self.last_error = code
 
     def FormatMessageA(self, uc, flags, source, code, language, buffer, size, arguments):
-        self.calls.append("FormatMessageA(0x%X, %d, 0x%X, %d)" % (flags, code, language, size))
+        self.calls.append(self._redirector_on("FormatMessageA(0x%X, %d, 0x%X, %d)"
+                                              % (flags, code, language, size)))
         text = self.messages.get(code)
         if text is None or source or arguments or flags & 0x100 == 0:
             return 0
@@ -127,13 +145,28 @@ class Windows:
         return 0
 
     def LoadLibraryA(self, uc, name):
-        self.calls.append("LoadLibraryA(%s)" % self._text(uc, name))
+        self.calls.append(self._redirector_on("LoadLibraryA(%s)" % self._text(uc, name)))
         return USER32
+
+    def GetModuleHandleA(self, uc, name):
+        return KERNEL32 if self._text(uc, name).lower() == "kernel32.dll" else 0
 
     def GetProcAddress(self, uc, module, name):
         name = self._text(uc, name)
-        self.calls.append("GetProcAddress(%s)" % name)
-        return STUBS + 16 * FUNCTIONS.index("CharToOemA") if name == "CharToOemA" else 0
+        found = ((module, name) == (USER32, "CharToOemA")
+                 or (module == KERNEL32 and self.wow64 and name.startswith("Wow64")))
+        return STUBS + 16 * FUNCTIONS.index(name) if found else 0
+
+    def Wow64DisableWow64FsRedirection(self, uc, old_value):
+        self.calls.append("Wow64DisableWow64FsRedirection")
+        self.redirected = False
+        uc.mem_write(old_value, OLD_VALUE.to_bytes(4, "little"))
+        return 1
+
+    def Wow64RevertWow64FsRedirection(self, uc, old_value):
+        self.calls.append("Wow64RevertWow64FsRedirection")
+        self.redirected = old_value == OLD_VALUE
+        return 1
 
     def FreeLibrary(self, uc, module):
         return 1
@@ -218,6 +251,8 @@ def run(image, windows, args):
         problems.append("ended without ExitProcess")
     if windows.live:
         problems.append("%d buffers not released" % len(windows.live))
+    if not windows.redirected:
+        problems.append("the redirector was left off")
     return problems
 
 
@@ -225,6 +260,9 @@ NT4 = (2, 4, 0, 1381, "Service Pack 6")
 WIN98 = (1, 4, 10, 0x040A08AE, " A ")
 FILES = {"a.txt": r"C:\e2e\a.txt", "b.txt": r"C:\e2e\b.txt", r"N:\b.txt": r"N:\b.txt"}
 FRENCH = {2: "Le fichier sp\xe9cifi\xe9 est introuvable.\r\n".encode("latin-1")}
+WIN7 = (2, 6, 1, 7601, "Service Pack 1")
+NATIVE = {name: name for name in (r"C:\windows\system32\qnew.dll", r"C:\windows\system32\qonly64.dll")}
+OFF, ON = "Wow64DisableWow64FsRedirection", "Wow64RevertWow64FsRedirection"
 SEARCHES = ["SearchPathA(null, a.txt, null, 260)", "SearchPathA(null, b.txt, null, 260)"]
 SHORTENED = [r"GetShortPathNameA(C:\e2e\a.txt, 260)", r"GetShortPathNameA(C:\e2e\b.txt, 260)"]
 
@@ -238,11 +276,16 @@ CASES = [
      outcome("Windows 98 4.10 build 2222  A "),
      SEARCHES + SHORTENED + [r"WritePrivateProfileStringA(rename, C:\E2E\B.TXT, C:\E2E\A.TXT, wininit.ini)",
                              "WritePrivateProfileStringA(null, null, null, wininit.ini)"]),
-    ("a failure report in the OEM code page", Windows(NT4, FILES, messages=FRENCH),
-     ["donn\xe9es.txt", "b.txt"], 2,
+    ("64-bit Windows: System32 as the restart sees it", Windows(WIN7, NATIVE, wow64=True),
+     list(NATIVE), 0, outcome("Windows NT 6.1 build 7601 Service Pack 1"),
+     [OFF] + ["SearchPathA(null, %s, null, 260)" % name for name in NATIVE]
+     + ["GetShortPathNameA(%s, 260)" % name for name in NATIVE]
+     + ["MoveFileExA(%s, %s, 5)" % tuple(NATIVE), ON]),
+    ("a failure report in the OEM code page, on 64-bit Windows",
+     Windows(NT4, FILES, messages=FRENCH, wow64=True), ["donn\xe9es.txt", "b.txt"], 2,
      report("donn\xe9es.txt", "Le fichier sp\x82cifi\x82 est introuvable."),
-     ["SearchPathA(null, donn\xe9es.txt, null, 260)", "FormatMessageA(0x1300, 2, 0x400, 0)",
-      "LoadLibraryA(user32.dll)", "GetProcAddress(CharToOemA)", "CharToOemA"]),
+     [OFF, "SearchPathA(null, donn\xe9es.txt, null, 260)", ON,
+      "FormatMessageA(0x1300, 2, 0x400, 0)", "LoadLibraryA(user32.dll)", "CharToOemA"]),
     ("a refusal: a network drive", Windows(WIN98, FILES, drives={"N:\\": 4}), ["a.txt", r"N:\b.txt"],
      5, refused(r"N:\b.txt", "Network drives are not available while Windows starts."),
      ["SearchPathA(null, a.txt, null, 260)", r"SearchPathA(null, N:\b.txt, null, 260)"]),
