@@ -4,8 +4,10 @@
 Usage: make_release.py QUARVEL_EXE VERSION PLATFORM SOURCE_DIR OUT_DIR
 
 Writes to OUT_DIR: Quarvel-VERSION-PLATFORM.zip (PLATFORM is win32 or win64;
-the zip holds Quarvel.exe, README.txt, LICENSE.txt), a copy of Quarvel.exe, and SHA256SUMS for both, in the format
-`sha256sum -c` reads. README.txt is the part of README.md meant for users,
+the zip holds Quarvel.exe, README.txt, LICENSE.txt), a copy of Quarvel.exe as
+PLATFORM/Quarvel.exe, and SHA256SUMS for both, in the format `sha256sum -c`
+reads. The two platforms' folders together, with both SHA256SUMS in one, make
+the release (script/release). README.txt is the part of README.md meant for users,
 turned into plain ASCII text; both text files have CR LF line ends. The zip
 is the same bytes for the same inputs: fixed times, order and attributes.
 """
@@ -113,9 +115,10 @@ def main():
         add(archive, "Quarvel.exe", program)
         add(archive, "README.txt", crlf(readme))
         add(archive, "LICENSE.txt", crlf(licence))
-    shutil.copyfile(exe, os.path.join(out_dir, "Quarvel.exe"))
+    os.makedirs(os.path.join(out_dir, platform))
+    shutil.copyfile(exe, os.path.join(out_dir, platform, "Quarvel.exe"))
     with open(os.path.join(out_dir, "SHA256SUMS"), "w", newline="\n") as sums:
-        for name in (zip_name, "Quarvel.exe"):
+        for name in (zip_name, platform + "/Quarvel.exe"):
             sums.write("%s  %s\n" % (sha256(os.path.join(out_dir, name)), name))
 
 

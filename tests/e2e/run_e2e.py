@@ -81,7 +81,8 @@ def case(name, version, output, args=("a.txt", "b.txt"), files=PAIR, status=0, a
     that drive), the exit status, the output after the banner (bytes, or a
     pattern), the files after the restart (None: the name is gone), and what
     must be registered: `pending` renames in the registry, a pattern for
-    `wininit`, and an optional `setup`."""
+    `wininit`, and an optional `setup`. A row with `wow64` is about 64-bit
+    Windows: it runs in a 64-bit prefix, for the 32-bit build a second one."""
     return dict(name=name, version=version, args=list(args), files=files, status=status,
                 output=output, after=after, **registered)
 
@@ -100,6 +101,12 @@ WIN9X = dict(wininit=entry(r"C:\e2e\b.txt", r"C:\e2e\a.txt"))
 LONG_MOVED = {"library in use.dll": "new", "new version.dll": None}
 
 SHIPPED = r"C:\shipped\Quarvel.exe"
+
+# Files in the native System32 of a 64-bit prefix, which 32-bit programs see
+# only with the redirector off, as the restart sees them.
+SYSTEM32 = {r"C:\windows\system32\qnew.dll": "new", r"C:\windows\system32\qonly64.dll": "old"}
+SYSNATIVE = (r"C:\windows\sysnative\qnew.dll", "The Sysnative folder exists only for 32-bit "
+             "programs, and the restart does not know it: name the file through System32.")
 
 CASES = [
     moved("win10", "Windows NT 10.0 build 18362 ", **NT),
@@ -179,6 +186,12 @@ CASES = [
          pipe=True),
     case("wininit.ini cannot be written", "win98", report("a.txt", "Access denied."), status=4,
          setup=lambda prefix: os.mkdir(os.path.join(prefix, "drive_c/windows/wininit.ini"))),
+    case("System32 as the restart sees it", "win7", outcome("Windows NT 6.1 build 7601 Service Pack 1"),
+         args=list(SYSTEM32), files=SYSTEM32, after=dict(zip(SYSTEM32, [None, "new"])),
+         pending=[r"\??\C:\windows\system32\qnew.dll", r"!\??\C:\windows\system32\qonly64.dll"],
+         wow64=True),
+    case("Sysnative is refused", "win7", refused(*SYSNATIVE), status=5, files=SYSTEM32,
+         args=[SYSNATIVE[0], list(SYSTEM32)[1]], after=SYSTEM32, wow64=True),
 ]
 
 
@@ -189,7 +202,7 @@ DRIVES = {"D": None, "N": "network"}
 def host_path(wine, name):
     """Where a case's file lives: C:\\e2e, or the root of another drive."""
     if name[1:3] == ":\\":
-        return os.path.join(wine.prefix, "drive_" + name[0].lower(), name[3:])
+        return os.path.join(wine.prefix, "drive_" + name[0].lower(), name[3:].replace("\\", "/"))
     return os.path.join(wine.drive_c, "e2e", name)
 
 
@@ -227,10 +240,10 @@ def run_case(wine, exe, case):
 
     overrides = case.get("overrides")
     exe = case.get("exe", exe)
-    result = wine.run(["wine", exe] + case["args"], cwd=e2e, check=False, overrides=overrides)
+    result = wine.run(["program", exe] + case["args"], cwd=e2e, check=False, overrides=overrides)
     problems = []
     if case.get("pipe"):
-        piped = wine.run(["wine", exe] + case["args"], cwd=e2e, check=False, pipe=True)
+        piped = wine.run(["program", exe] + case["args"], cwd=e2e, check=False, pipe=True)
         if piped.stdout != result.stdout:
             problems.append("through a pipe %r, into a file %r" % (piped.stdout, result.stdout))
     if result.returncode != case["status"]:
@@ -271,7 +284,8 @@ OLDEST_KERNEL32 = {
 
 # What each build must be: its PE format, subsystem and system version, and
 # the architecture its manifest names.
-TARGETS = {"win32": ("pei-i386", (4, 0), "x86"), "win64": ("pei-x86-64", (5, 2), "amd64")}
+TARGETS = {"win32": ("pei-i386", "010b", (4, 0), "x86"),
+           "win64": ("pei-x86-64", "020b", (5, 2), "amd64")}  # PE32 and PE32+
 
 
 def check_executable(arch, exe):
@@ -283,7 +297,7 @@ def check_executable(arch, exe):
                              check=True).stdout.decode()
     dlls = re.findall(r"DLL Name: (\S+)", headers)
     imports = set(re.findall(r"^\s+[0-9a-f]+\s+\d+\s+(\w+)$", headers, re.M))
-    pe_format, (major, minor), manifest_arch = TARGETS[arch]
+    pe_format, magic, (major, minor), manifest_arch = TARGETS[arch]
     with open(exe, "rb") as f:
         data = f.read()
 
@@ -292,7 +306,8 @@ def check_executable(arch, exe):
                          headers) is not None
 
     checks = [
-        (pe_format, "file format %s\n" % pe_format in headers),
+        (pe_format, "file format %s\n" % pe_format in headers
+         and re.search(r"Magic\s+%s" % magic, headers) is not None),
         ("console subsystem", re.search(r"Subsystem\s+00000003", headers) is not None),
         ("subsystem and system version %d.%d" % (major, minor),
          version("Subsystem") and version("OSystem")),
@@ -333,38 +348,29 @@ def check_splitting(wine, launch, msvcrt, runtime):
     with open(os.path.join(folder, "table.txt"), "wb") as table:
         table.write("".join(line + "\n" for line in COMMAND_LINES).encode())
     names = [r"C:\argv\%s" % os.path.basename(p) for p in (launch, msvcrt, runtime)]
-    result = wine.run(["wine", names[0], r"C:\argv\table.txt"] + names[1:], check=False)
+    result = wine.run(["program", names[0], r"C:\argv\table.txt"] + names[1:], check=False)
     lines = result.stdout.decode(errors="replace").splitlines()
     same = sum(1 for line in lines if line.startswith("same "))
     problems = [line for line in lines if not line.startswith("same ")]
     if result.returncode != 0 or same != len(COMMAND_LINES):
         problems.append("launcher status %d, %d of %d command lines the same"
                         % (result.returncode, same, len(COMMAND_LINES)))
-    refused = wine.run(["wine", names[1], "x"], check=False, overrides=NO_MSVCRT)
+    refused = wine.run(["program", names[1], "x"], check=False, overrides=NO_MSVCRT)
     if refused.returncode in (0, 2) or refused.stdout:
         problems.append("a program that needs MSVCRT.DLL ran without it: %r" % refused.stdout)
     return problems
 
 
-def main():
-    if len(sys.argv) != 8:
-        sys.exit(__doc__)
-    arch, exe_source, work_dir, release_zip = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[7]
+def report_line(name, problems):
+    print(("FAIL " if problems else "ok   ") + name)
+    for problem in problems:
+        print("     " + problem)
+    return 1 if problems else 0
 
-    failures = 0
-    for problem in check_executable(arch, exe_source):
-        print("FAIL executable: " + problem)
-        failures += 1
 
-    wine = Wine(work_dir, arch)
-    os.makedirs(work_dir, exist_ok=True)
-    ran_on = os.path.join(work_dir, "ran-on")
-    why_not = wine.cannot_start()
-    if why_not:
-        with open(ran_on, "w") as f:
-            f.write("end-to-end cases SKIPPED: %s\n" % why_not)
-        print("SKIP %d end-to-end cases: %s" % (len(CASES) + 1, why_not))
-        sys.exit(1 if failures else 77)
+def run_prefix(wine, cases, exe_source, release_zip, argv_programs=None):
+    """Creates the prefix, runs the cases in it (and the splitting, given the
+    argv programs) and stops it; returns the number that failed."""
     try:
         wine.create()
         for letter, kind in DRIVES.items():
@@ -377,25 +383,48 @@ def main():
         os.makedirs(shipped, exist_ok=True)
         with zipfile.ZipFile(release_zip) as archive:
             archive.extract("Quarvel.exe", shipped)
-        problems = check_splitting(wine, *sys.argv[4:7])
-        print(("FAIL " if problems else "ok   ") + "command-line splitting equals msvcrt's on "
-              "%d command lines" % len(COMMAND_LINES))
-        for problem in problems:
-            print("     " + problem)
-        failures += 1 if problems else 0
-        for case in CASES:
-            problems = run_case(wine, r"C:\quarvel\Quarvel.exe", case)
-            print(("FAIL " if problems else "ok   ") + case["name"])
-            for problem in problems:
-                print("     " + problem)
-            failures += 1 if problems else 0
+        failures = 0
+        if argv_programs:
+            failures += report_line("command-line splitting equals msvcrt's on %d command lines"
+                                    % len(COMMAND_LINES), check_splitting(wine, *argv_programs))
+        for case in cases:
+            failures += report_line(case["name"], run_case(wine, r"C:\quarvel\Quarvel.exe", case))
+        return failures
     finally:
         wine.stop()
-    total = len(CASES) + 1  # and the splitting
-    with open(ran_on, "w") as f:
-        f.write("%d of %d end-to-end cases passed under %s\n" % (total - failures, total,
-                                                                  wine.describe()))
-    print("%d passed, %d failed" % (total - failures, failures))
+
+
+def main():
+    if len(sys.argv) != 8:
+        sys.exit(__doc__)
+    arch, exe_source, work_dir, release_zip = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[7]
+    failures = sum(report_line("executable: " + problem, [problem])
+                   for problem in check_executable(arch, exe_source))
+
+    # The 64-bit build runs every row in a 64-bit prefix. The 32-bit build
+    # runs the rows about 64-bit Windows in a 64-bit prefix of their own.
+    if arch == "win64":
+        runs = [(Wine(work_dir, "win64"), CASES, sys.argv[4:7])]
+    else:
+        runs = [(Wine(work_dir, "win32"), [c for c in CASES if not c.get("wow64")], sys.argv[4:7]),
+                (Wine(os.path.join(work_dir, "wow64"), "win64", "win32"),
+                 [c for c in CASES if c.get("wow64")], None)]
+    os.makedirs(work_dir, exist_ok=True)
+    ran_on = open(os.path.join(work_dir, "ran-on"), "w")
+    why_not = runs[0][0].cannot_start()
+    if why_not:
+        ran_on.write("end-to-end cases SKIPPED: %s\n" % why_not)
+        print("SKIP %d end-to-end cases: %s" % (len(CASES) + 1, why_not))
+        sys.exit(1 if failures else 77)
+    summary = []
+    for wine, cases, argv_programs in runs:
+        failed = run_prefix(wine, cases, exe_source, release_zip, argv_programs)
+        total = len(cases) + (1 if argv_programs else 0)
+        summary.append("%d of %d end-to-end cases passed under %s"
+                       % (total - failed, total, wine.describe()))
+        failures += failed
+    ran_on.write("; ".join(summary) + "\n")
+    print("%d passed, %d failed" % (len(CASES) + 1 - failures, failures))
     sys.exit(1 if failures else 0)
 
 

@@ -2,8 +2,10 @@
 
 A prefix is 32-bit (win32) or 64-bit (win64), and its own Wine loader is
 called directly: Debian's `wine` and `wineboot` launchers pick the 32-bit
-loader whenever it is installed, even on a kernel that cannot run it. One
-wineserver serves both.
+loader whenever it is installed, even on a kernel that cannot run it. The
+programs under test may be of the other architecture (32-bit programs in a
+64-bit prefix, as on 64-bit Windows); they are started by the loader of
+their own. One wineserver serves both.
 """
 import errno
 import os
@@ -21,8 +23,8 @@ PENDING = "PendingFileRenameOperations"
 class Wine:
     """A private Wine prefix and the commands run in it."""
 
-    def __init__(self, work_dir, arch="win32"):
-        self.arch = arch
+    def __init__(self, work_dir, arch="win32", programs=None):
+        self.arch, self.programs = arch, programs or arch
         self.loader = LOADERS[arch]
         self.prefix = os.path.join(os.path.abspath(work_dir), "prefix")
         self.drive_c = os.path.join(self.prefix, "drive_c")
@@ -32,34 +34,39 @@ class Wine:
         self.env.pop("WAYLAND_DISPLAY", None)
 
     def cannot_start(self):
-        """Why this prefix's Wine cannot start here, or None if it can: a
+        """Why the programs' Wine cannot start here, or None if it can: a
         kernel without 32-bit support refuses the 32-bit loader at once."""
+        loader = LOADERS[self.programs]
         try:
-            subprocess.run([self.loader, "--version"], stdout=subprocess.DEVNULL,
+            subprocess.run([loader, "--version"], stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, check=True, timeout=30)
         except OSError as error:
             why = "the kernel runs no 32-bit code" if error.errno == errno.ENOEXEC else error.strerror
-            return "%s cannot start here: %s" % (self.loader, why)
+            return "%s cannot start here: %s" % (loader, why)
         except subprocess.SubprocessError as error:
-            return "%s cannot start here: %s" % (self.loader, error)
+            return "%s cannot start here: %s" % (loader, error)
         return None
 
     def describe(self):
         version = subprocess.run([self.loader, "--version"], stdout=subprocess.PIPE,
                                  check=False).stdout.decode().strip()
-        return "Wine %s-bit (%s, %s prefix)" % (self.arch[3:], version, self.arch)
+        return "Wine %s-bit (%s, %s prefix)" % (self.programs[3:], version, self.arch)
 
     def run(self, args, cwd=None, check=True, overrides=None, pipe=False):
         """Runs a command in the prefix: "wine" stands for the prefix's
-        loader, "wineboot" for the loader running wineboot, "wineserver" for
-        the server. `overrides` replaces the DLL overrides; `pipe` sends
+        loader, "program" for the loader of the programs under test,
+        "wineboot" for the loader running wineboot, "wineserver" for the
+        server. `overrides` replaces the DLL overrides; `pipe` sends
         standard output through a pipe instead of a file (only once the
         prefix's services are running: the services Wine starts on first use
         live on and would hold a pipe open)."""
-        command = {"wine": [self.loader], "wineboot": [self.loader, "wineboot"],
-                   "wineserver": [SERVER]}
+        command = {"wine": [self.loader], "program": [LOADERS[self.programs]],
+                   "wineboot": [self.loader, "wineboot"], "wineserver": [SERVER]}
         args = command.get(args[0], args[:1]) + list(args[1:])
-        env = dict(self.env, WINEDLLOVERRIDES=overrides) if overrides else self.env
+        # Wine finds the loader of the other architecture from WINELOADER.
+        env = dict(self.env, WINELOADER=args[0]) if args[0] in LOADERS.values() else self.env
+        if overrides:
+            env = dict(env, WINEDLLOVERRIDES=overrides)
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             stdout = subprocess.PIPE if pipe else out
             done = subprocess.run(args, cwd=cwd, env=env, stdout=stdout, stderr=err, timeout=120)

@@ -3,13 +3,12 @@
 
 Usage: check_release.py PLATFORM SOURCE_DIR QUARVEL_EXE RELEASE_DIR WORK_DIR
 
-PLATFORM is the build's, win32 or win64.
-Copies the sources into two folders under WORK_DIR and builds the release
+PLATFORM is the build's, win32 or win64. Copies the sources into two folders under WORK_DIR and builds the release
 from each, a moment apart; the executable and the zip must be byte for byte
 those of the build under test (QUARVEL_EXE, RELEASE_DIR). Then unpacks that
 zip: exactly Quarvel.exe (identical to the build's), README.txt and
-LICENSE.txt (ASCII, every line ending in CR LF), and SHA256SUMS must list the
-true digests.
+LICENSE.txt (ASCII, every line ending in CR LF); PLATFORM/Quarvel.exe must be
+the build's too, and SHA256SUMS must list the zip and it with their digests.
 """
 import glob
 import hashlib
@@ -65,8 +64,9 @@ def main():
     names = archive.namelist()
     if names != ["Quarvel.exe", "README.txt", "LICENSE.txt"]:
         problems.append("zip holds %s" % names)
-    elif archive.read("Quarvel.exe") != read(exe):
-        problems.append("the zip's Quarvel.exe is not the build's")
+    elif {archive.read("Quarvel.exe"),
+          read(os.path.join(release_dir, platform, "Quarvel.exe"))} != {read(exe)}:
+        problems.append("the zip's or the release's Quarvel.exe is not the build's")
     for name in names[1:]:
         text = archive.read(name)
         if text.count(b"\n") == 0 or text.count(b"\n") != text.count(b"\r\n"):
@@ -78,7 +78,9 @@ def main():
     for line in read(os.path.join(release_dir, "SHA256SUMS")).decode().splitlines():
         digest, name = line.split("  ")
         sums[name] = digest
-    for name in (os.path.basename(zip_path), "Quarvel.exe"):
+    if sorted(sums) != sorted([os.path.basename(zip_path), platform + "/Quarvel.exe"]):
+        problems.append("SHA256SUMS lists %s" % sorted(sums))
+    for name in sums:
         digest = hashlib.sha256(read(os.path.join(release_dir, name))).hexdigest()
         if sums.get(name) != digest:
             problems.append("SHA256SUMS has %r for %s, the file %s" % (sums.get(name), name, digest))
