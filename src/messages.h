@@ -18,19 +18,28 @@
 #define MSG_ERROR_WITH "Error with: %s. %s"
 #define MSG_ERROR_CODE "Error with: %s. System error %lu.\n"
 
-// Failure reports with the program's own reason: the argument as typed and,
-// for the short-name refusal, the short name Windows 95 and 98 would leave.
-// A call that failed with error code 0 gave no reason; the system's text for
-// 0 would say that it succeeded.
-#define MSG_NO_REASON "Error with: %s. Windows gave no reason.\n"
-#define MSG_NOT_A_FILE "Error with: %s. It is a folder, not a file.\n"
-#define MSG_ON_NETWORK_DRIVE "Error with: %s. Network drives are not available while Windows starts.\n"
-#define MSG_SAME_FILE "Error with: %s. Source and Destination are the same file.\n"
-#define MSG_THROUGH_SYSNATIVE                                                                 \
-    "Error with: %s. The Sysnative folder exists only for 32-bit programs, and the restart does " \
-    "not know it: name the file through System32.\n"
+// The program's own reasons, which follow "Error with: <argument>. " in the
+// report. The SUBST one names the folder the letter stands for, the
+// short-name one the short name Windows 95 and 98 would leave. A call that
+// failed with error code 0 gave no reason; the system's text for 0 would say
+// that it succeeded.
+#define MSG_NO_REASON "Windows gave no reason.\n"
+#define MSG_NOT_A_FILE "It is a folder, not a file.\n"
+#define MSG_ON_NETWORK_DRIVE "Network drives are not available while Windows starts.\n"
+#define MSG_SAME_FILE "Source and Destination are the same file.\n"
+#define MSG_THROUGH_SYSNATIVE                                                               \
+    "The Sysnative folder exists only for 32-bit programs, and the restart does not know " \
+    "it: name the file through System32.\n"
+#define MSG_NOT_ON_FIXED_DISK "Only files on a fixed local disk can be replaced at the restart.\n"
+#define MSG_ON_SUBST_DRIVE \
+    "Its drive letter stands for %s and does not exist at the restart: name the file by that path.\n"
+#define MSG_LINK_NOT_FILE \
+    "It is a link, and the restart may act on the file it points to: name the file itself.\n"
+#define MSG_READ_ONLY_FILE                                                                   \
+    "It is read-only, and the restart cannot replace it: clear the attribute first (attrib " \
+    "-r), then run again.\n"
 #define MSG_SHORT_NAME_ONLY \
-    "Error with: %s. Windows 95 and 98 can replace it at the restart only under its short name, %s.\n"
+    "Windows 95 and 98 can replace it at the restart only under its short name, %s.\n"
 
 // Descriptions of the running Windows.
 #define MSG_DESCRIBE_WIN32S "Windows %ld.%ld"

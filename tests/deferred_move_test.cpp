@@ -20,6 +20,11 @@ const std::string denied = "Access is denied.\r\n";
 const std::string otherDrive = "The system cannot move the file to a different disk drive.\r\n";
 const std::string network = "Network drives are not available while Windows starts.\n";
 const std::string sameFile = "Source and Destination are the same file.\n";
+const std::string notFixed = "Only files on a fixed local disk can be replaced at the restart.\n";
+const std::string readOnly = "It is read-only, and the restart cannot replace it: clear the "
+                             "attribute first (attrib -r), then run again.\n";
+const std::string link =
+    "It is a link, and the restart may act on the file it points to: name the file itself.\n";
 const std::string sysnative = "The Sysnative folder exists only for 32-bit programs, and the "
                               "restart does not know it: name the file through System32.\n";
 
@@ -47,7 +52,21 @@ void AddFiles() {
     fake.driveTypes["N:\\"] = DRIVE_REMOTE;
     fake.files["\\\\server\\share\\src.txt"] = "\\\\server\\share\\src.txt";
     fake.files["C:\\Windows\\SysnativeOld\\a.dll"] = "C:\\Windows\\SysnativeOld\\a.dll";
+    // Files on a SUBST letter, a CD-ROM, a floppy and a volume mounted in a folder.
+    for (const char *path : {"S:\\src.txt", "S:\\dst.txt", "E:\\src.txt", "E:\\dst.txt",
+                             "F:\\dst.txt", "C:\\mnt\\dst.txt"}) {
+        fake.files[path] = path;
+    }
+    fake.driveTypes["E:\\"] = DRIVE_CDROM;
+    fake.driveTypes["F:\\"] = DRIVE_REMOVABLE;
+    fake.volumes["C:\\work\\src.txt"] = "C:\\";
+    fake.volumes["C:\\work\\dst.txt"] = "C:\\";
+    fake.volumes["C:\\mnt\\dst.txt"] = "C:\\mnt\\";
 }
+
+void SubstLetter() { fake.dosDevices["S:"] = "\\??\\C:\\work"; }
+void ReadOnlyDestination() { fake.attributes["C:\\work\\dst.txt"] = FILE_ATTRIBUTE_READONLY; }
+void SourceIsLink() { fake.attributes["C:\\work\\src.txt"] = FILE_ATTRIBUTE_REPARSE_POINT; }
 
 std::string RunCapturingOutput(ExitStatus &status, const char *source, const char *destination,
                                DeferMechanism mechanism) {
@@ -199,6 +218,66 @@ const MoveCase moveCases[] = {
     {"RelativeNameInSysnative", win9x, "a.dll", "dst.txt",
      [] { fake.currentDirectory = "C:\\Windows\\sysnative"; }, CannotCarryOut, {},
      "Error with: a.dll. " + sysnative},
+    // What else the restart drops: SUBST letters, drives that are not fixed
+    // disks, links, another volume, a read-only Destination. Where the call
+    // a check needs is missing or fails, the check is skipped.
+    {"NtSourceOnSubstLetter", nt, "S:\\src.txt", "S:\\dst.txt", SubstLetter, CannotCarryOut,
+     {"SearchPathA(null, S:\\src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)"},
+     "Error with: S:\\src.txt. Its drive letter stands for C:\\work and does not exist at the "
+     "restart: name the file by that path.\n"},
+    {"Win9xDestinationOnSubstLetter", win9x, "src.txt", "S:\\dst.txt", SubstLetter, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)"},
+     "Error with: S:\\dst.txt. Its drive letter stands for C:\\work and does not exist at the "
+     "restart: name the file by that path.\n"},
+    {"SubstLetterUnseenWithoutQueryDosDevice", nt, "S:\\src.txt", "S:\\dst.txt",
+     [] { SubstLetter(), fake.missing.push_back("QueryDosDeviceA"); }, Success,
+     {"SearchPathA(null, S:\\src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)",
+      "GetShortPathNameA(S:\\src.txt, 260)", "MoveFileExA(S:\\src.txt, S:\\dst.txt, 5)"},
+     ""},
+    {"DiskLetterIsNoSubst", nt, "S:\\src.txt", "S:\\dst.txt",
+     [] { fake.dosDevices["S:"] = "\\Device\\HarddiskVolume2"; }, Success,
+     {"SearchPathA(null, S:\\src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)",
+      "GetShortPathNameA(S:\\src.txt, 260)", "MoveFileExA(S:\\src.txt, S:\\dst.txt, 5)"},
+     ""},
+    {"NtSourceOnCdRom", nt, "E:\\src.txt", "E:\\dst.txt", Nothing, CannotCarryOut,
+     {"SearchPathA(null, E:\\src.txt, null, 260)", "SearchPathA(null, E:\\dst.txt, null, 260)"},
+     "Error with: E:\\src.txt. " + notFixed},
+    {"Win9xDestinationOnRemovable", win9x, "src.txt", "F:\\dst.txt", Nothing, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, F:\\dst.txt, null, 260)"},
+     "Error with: F:\\dst.txt. " + notFixed},
+    {"NtSourceIsLink", nt, "src.txt", "dst.txt", SourceIsLink, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)"},
+     "Error with: src.txt. " + link},
+    {"Win9xDestinationIsLink", win9x, "src.txt", "dst.txt",
+     [] { fake.attributes["C:\\work\\dst.txt"] = FILE_ATTRIBUTE_REPARSE_POINT; }, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)"},
+     "Error with: dst.txt. " + link},
+    {"NtOtherVolume", nt, "src.txt", "C:\\mnt\\dst.txt", Nothing, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, C:\\mnt\\dst.txt, null, 260)"},
+     "Error with: src.txt. " + otherDrive},
+    {"Win9xOtherVolume", win9x, "src.txt", "C:\\mnt\\dst.txt", Nothing, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, C:\\mnt\\dst.txt, null, 260)"},
+     "Error with: src.txt. " + otherDrive},
+    {"OtherVolumeUnseenWithoutGetVolumePathName", nt, "src.txt", "C:\\mnt\\dst.txt",
+     [] { fake.missing.push_back("GetVolumePathNameA"); }, Success,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, C:\\mnt\\dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\mnt\\dst.txt, 260)",
+      "MoveFileExA(C:\\work\\src.txt, C:\\mnt\\dst.txt, 5)"},
+     ""},
+    {"NtReadOnlyDestination", nt, "src.txt", "dst.txt", ReadOnlyDestination, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)"},
+     "Error with: dst.txt. " + readOnly},
+    {"Win9xReadOnlyDestination", win9x, "src.txt", "dst.txt", ReadOnlyDestination, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)"},
+     "Error with: dst.txt. " + readOnly},
+    {"ReadOnlySourceMoves", nt, "src.txt", "dst.txt",
+     [] { fake.attributes["C:\\work\\src.txt"] = FILE_ATTRIBUTE_READONLY; }, Success,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
+      "MoveFileExA(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+     ""},
     {"FolderNamedLikeSysnativeIsNot", nt, "C:\\Windows\\SysnativeOld\\a.dll", "dst.txt",
      Nothing, Success,
      {"SearchPathA(null, C:\\Windows\\SysnativeOld\\a.dll, null, 260)",
@@ -248,6 +327,7 @@ TEST(ReportFailure, ReadsTheSearchErrorFirstAndReleasesEverything) {
     const Calls expected = {
         "GetModuleHandleA(kernel32.dll)",
         "GetProcAddress(Wow64DisableWow64FsRedirection)",
+        "GetModuleHandleA(kernel32.dll)",
         "GetProcAddress(Wow64RevertWow64FsRedirection)",
         "GetFullPathNameA(gone.txt, 260)",
         "GetSystemDirectoryA(260)",

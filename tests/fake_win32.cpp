@@ -72,6 +72,28 @@ BOOL WINAPI FakeWow64Revert(PVOID oldValue) {
     return TRUE;
 }
 
+// Answers a query that fills a buffer from a table; 0 for a key not in it.
+DWORD FromTable(const std::map<std::string, std::string> &table, LPCSTR key, LPSTR buffer,
+                DWORD size) {
+    const auto found = table.find(key);
+    if (found == table.end() || found->second.size() + 1 > size) {
+        fake.lastError = ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    memcpy(buffer, found->second.c_str(), found->second.size() + 1);
+    return static_cast<DWORD>(found->second.size() + 1);
+}
+
+DWORD WINAPI FakeQueryDosDeviceA(LPCSTR device, LPSTR target, DWORD size) {
+    Record("QueryDosDeviceA(" + Text(device) + ")");
+    return FromTable(fake.dosDevices, device, target, size);
+}
+
+BOOL WINAPI FakeGetVolumePathNameA(LPCSTR path, LPSTR volume, DWORD size) {
+    RecordRedirected("GetVolumePathNameA(" + Text(path) + ")", true);
+    return FromTable(fake.volumes, path, volume, size) != 0;
+}
+
 template <typename Function>
 FARPROC Exported(Function function) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
@@ -226,13 +248,21 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     if (module == &fake && strcmp(name, "CharToOemA") == 0) {
         return Exported(&FakeCharToOemA);
     }
-    if (module == &fake.version && fake.wow64) {
-        if (strcmp(name, "Wow64DisableWow64FsRedirection") == 0) {
-            return Exported(&FakeWow64Disable);
-        }
-        if (strcmp(name, "Wow64RevertWow64FsRedirection") == 0) {
-            return Exported(&FakeWow64Revert);
-        }
+    if (module != &fake.version ||
+        std::find(fake.missing.begin(), fake.missing.end(), name) != fake.missing.end()) {
+        return nullptr;
+    }
+    if (strcmp(name, "QueryDosDeviceA") == 0) {
+        return Exported(&FakeQueryDosDeviceA);
+    }
+    if (strcmp(name, "GetVolumePathNameA") == 0) {
+        return Exported(&FakeGetVolumePathNameA);
+    }
+    if (fake.wow64 && strcmp(name, "Wow64DisableWow64FsRedirection") == 0) {
+        return Exported(&FakeWow64Disable);
+    }
+    if (fake.wow64 && strcmp(name, "Wow64RevertWow64FsRedirection") == 0) {
+        return Exported(&FakeWow64Revert);
     }
     return nullptr;
 }
@@ -245,6 +275,10 @@ BOOL WINAPI FreeLibrary(HMODULE module) {
 DWORD WINAPI GetFileAttributesA(LPCSTR path) {
     RecordRedirected("GetFileAttributesA(" + Text(path) + ")", true);
     const bool folder = std::find(fake.folders.begin(), fake.folders.end(), path) != fake.folders.end();
+    const auto given = fake.attributes.find(path);
+    if (given != fake.attributes.end()) {
+        return given->second;
+    }
     return folder ? FILE_ATTRIBUTE_DIRECTORY : 0x20;  // FILE_ATTRIBUTE_ARCHIVE
 }
 
@@ -279,6 +313,11 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
 int WINAPI lstrcmpiA(LPCSTR first, LPCSTR second) { return strcasecmp(first, second); }
 
 int WINAPI lstrlenA(LPCSTR text) { return static_cast<int>(strlen(text)); }
+
+LPSTR WINAPI lstrcpynA(LPSTR to, LPCSTR from, int size) {
+    snprintf(to, static_cast<size_t>(size), "%s", from);
+    return to;
+}
 
 HANDLE WINAPI GetStdHandle(DWORD which) {
     return which == STD_OUTPUT_HANDLE ? &fake.console : nullptr;

@@ -27,8 +27,15 @@ struct FakeWindows {
     std::map<std::string, std::string> shortNames;
     std::map<std::string, DWORD> shortLength;
 
-    // GetFileAttributesA: a folder for the paths listed, a file otherwise.
+    // GetFileAttributesA: a folder for the paths listed, a file otherwise,
+    // or the attributes given here.
     std::vector<std::string> folders;
+    std::map<std::string, DWORD> attributes;
+    // QueryDosDeviceA and GetVolumePathNameA (KERNEL32 lacks those listed in
+    // `missing`): a letter's target ("S:"), a path's volume; any other fails.
+    std::map<std::string, std::string> dosDevices;
+    std::map<std::string, std::string> volumes;
+    std::vector<std::string> missing;
     // GetDriveTypeA: the type per root ("N:\\"); any other is a fixed drive.
     std::map<std::string, UINT> driveTypes;
 

@@ -23,7 +23,11 @@ enum OwnError : DWORD {
     OnNetworkDrive,         // a network drive or \\server\share path
     SameFile,               // Source and Destination name one file
     ShortNameOnly,          // 95/98 would leave Destination under its short name
-    ThroughSysnative        // a folder that only 32-bit programs see
+    ThroughSysnative,       // a folder that only 32-bit programs see
+    NotOnFixedDisk,         // a removable, CD-ROM, RAM or unknown drive
+    OnSubstDrive,           // a SUBST letter, for the folder in the report's detail
+    LinkNotFile,            // a symbolic link or other reparse point
+    ReadOnlyFile            // Destination is read-only
 };
 
 // Resolves both arguments, then registers the move by the given mechanism
@@ -59,7 +63,8 @@ void TurnRedirectionOn();
 
 // Prints "Error with: <argument>. <text>" for the error code that the last
 // failing platform call left: the system's text, or the program's own for an
-// OwnError (ShortNameOnly names `detail`, the short name). Must be called
+// OwnError (ShortNameOnly names `detail`, the short name; OnSubstDrive the
+// folder the letter stands for). Must be called
 // before any other platform call, so that the code read is that call's own.
 // Turns the redirector on again once it has read the code.
 void ReportFailure(const char *argument, const char *detail = nullptr);

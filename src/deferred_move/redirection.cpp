@@ -9,23 +9,12 @@ namespace {
 Wow64RevertProc revertRedirection;
 PVOID redirectionOldValue;
 
-// Cast through the generic function type: FARPROC has no parameters.
-template <typename Function>
-Function Kernel32Function(HMODULE kernel32, const char *name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(kernel32, name)));
-}
-
 }  // namespace
 
 void TurnRedirectionOff() {
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    if (kernel32 == nullptr) {
-        return;
-    }
     const Wow64DisableProc disable =
-        Kernel32Function<Wow64DisableProc>(kernel32, "Wow64DisableWow64FsRedirection");
-    const Wow64RevertProc revert =
-        Kernel32Function<Wow64RevertProc>(kernel32, "Wow64RevertWow64FsRedirection");
+        Kernel32Function<Wow64DisableProc>("Wow64DisableWow64FsRedirection");
+    const Wow64RevertProc revert = Kernel32Function<Wow64RevertProc>("Wow64RevertWow64FsRedirection");
     // Fails in a 64-bit program: there is nothing to turn off.
     if (disable != nullptr && revert != nullptr && disable(&redirectionOldValue)) {
         revertRedirection = revert;

@@ -39,6 +39,14 @@ const char *OwnReport(DWORD errorCode) {
         return MSG_SHORT_NAME_ONLY;
     case ThroughSysnative:
         return MSG_THROUGH_SYSNATIVE;
+    case NotOnFixedDisk:
+        return MSG_NOT_ON_FIXED_DISK;
+    case OnSubstDrive:
+        return MSG_ON_SUBST_DRIVE;
+    case LinkNotFile:
+        return MSG_LINK_NOT_FILE;
+    case ReadOnlyFile:
+        return MSG_READ_ONLY_FILE;
     }
     return nullptr;
 }
@@ -51,7 +59,8 @@ void ReportFailure(const char *argument, const char *detail) {
     TurnRedirectionOn();
     const char *ownReport = OwnReport(errorCode);
     if (ownReport != nullptr) {
-        WriteFormatted(ownReport, argument, detail != nullptr ? detail : "");
+        WriteFormatted(MSG_ERROR_WITH, argument, "");
+        WriteFormatted(ownReport, detail != nullptr ? detail : "");
         return;
     }
 

@@ -49,8 +49,14 @@ typedef intptr_t(WINAPI *FARPROC)();
 #define LMEM_FIXED 0x0000
 
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define DRIVE_UNKNOWN 0
+#define DRIVE_REMOVABLE 2
+#define DRIVE_FIXED 3
 #define DRIVE_REMOTE 4
+#define DRIVE_CDROM 5
 #define STD_OUTPUT_HANDLE ((DWORD)-11)
 
 #define ERROR_SUCCESS 0
@@ -96,6 +102,7 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 int WINAPI lstrlenA(LPCSTR lpString);
+LPSTR WINAPI lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength);
 HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
 BOOL WINAPI WriteFile(HANDLE hFile, const void *lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);

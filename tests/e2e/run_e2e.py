@@ -69,6 +69,7 @@ def entry(destination, source):
 SHORT = r"C:\\e2e\\[A-Z0-9_]{1,6}~[A-Z0-9_]{1,3}\.DLL"
 LONG_NAMES = {"new version.dll": "new", "library in use.dll": "old"}
 NETWORK = "Network drives are not available while Windows starts."
+NOT_FIXED = "Only files on a fixed local disk can be replaced at the restart."
 PAIR = {"a.txt": "source", "b.txt": "destination"}
 MOVED_PAIR = {"b.txt": "source", "a.txt": None}
 NT_PAIR = [r"\??\C:\e2e\a.txt", r"!\??\C:\e2e\b.txt"]
@@ -158,6 +159,16 @@ CASES = [
     case("destination on a network drive on 98", "win98", refused(r"N:\b.txt", NETWORK),
          args=["a.txt", r"N:\b.txt"], files={"a.txt": "new", r"N:\b.txt": "old"},
          after={"a.txt": "new", r"N:\b.txt": "old"}, status=5),
+    case("source on a CD-ROM drive", "win7", refused(r"E:\a.txt", NOT_FIXED),
+         args=[r"E:\a.txt", r"E:\b.txt"], files={r"E:\a.txt": "new", r"E:\b.txt": "old"},
+         after={r"E:\a.txt": "new", r"E:\b.txt": "old"}, status=5),
+    case("destination on a floppy drive on 98", "win98", refused(r"F:\b.txt", NOT_FIXED),
+         args=["a.txt", r"F:\b.txt"], files={"a.txt": "new", r"F:\b.txt": "old"},
+         after={"a.txt": "new", r"F:\b.txt": "old"}, status=5),
+    case("read-only destination", "win7",
+         refused("b.txt", "It is read-only, and the restart cannot replace it: clear the attribute "
+                 "first (attrib -r), then run again."), status=5,
+         setup=lambda prefix: os.chmod(os.path.join(prefix, "drive_c/e2e/b.txt"), 0o444)),
     case("another drive", "win7", report("a.txt", "Not same device."),
          args=["a.txt", r"D:\b.txt"], files={"a.txt": "new", r"D:\b.txt": "old"},
          after={"a.txt": "new", r"D:\b.txt": "old"}, status=5),
@@ -196,7 +207,7 @@ CASES = [
 
 
 # The host folders behind the extra drives, inside the prefix.
-DRIVES = {"D": None, "N": "network"}
+DRIVES = {"D": None, "N": "network", "E": "cdrom", "F": "floppy"}
 
 
 def host_path(wine, name):
@@ -278,7 +289,7 @@ OLDEST_KERNEL32 = {
     "WritePrivateProfileStringA", "FormatMessageA", "LocalAlloc", "LocalFree", "LoadLibraryA",
     "GetProcAddress", "FreeLibrary", "GetLastError", "SetLastError", "GetFileAttributesA",
     "GetDriveTypeA", "lstrcmpiA", "lstrlenA", "GetCommandLineA", "GetStdHandle", "WriteFile",
-    "ExitProcess", "GetModuleHandleA", "GetFullPathNameA", "GetSystemDirectoryA",
+    "ExitProcess", "GetModuleHandleA", "GetFullPathNameA", "GetSystemDirectoryA", "lstrcpynA",
 }
 
 
@@ -318,7 +329,7 @@ def check_executable(arch, exe):
         ("manifest for %s" % manifest_arch,
          re.search(r"Entry: ID: 0x000018,", headers) is not None
          and b'processorArchitecture="%s"' % manifest_arch.encode() in data),
-        ("at most 8.5 KiB (%d bytes)" % len(data), len(data) <= 8704),
+        ("at most 10 KiB (%d bytes)" % len(data), len(data) <= 10 * 1024),
     ]
     return [name for name, passed in checks if not passed]
 
