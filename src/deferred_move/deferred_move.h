@@ -64,9 +64,9 @@ void TurnRedirectionOn();
 // Prints "Error with: <argument>. <text>" for the error code that the last
 // failing platform call left: the system's text, or the program's own for an
 // OwnError (ShortNameOnly names `detail`, the short name; OnSubstDrive the
-// folder the letter stands for). Must be called
-// before any other platform call, so that the code read is that call's own.
-// Turns the redirector on again once it has read the code.
+// folder the letter stands for). Must be called before any other platform
+// call, so that the code read is that call's own. Turns the redirector on
+// again once it has read the code.
 void ReportFailure(const char *argument, const char *detail = nullptr);
 
 #endif

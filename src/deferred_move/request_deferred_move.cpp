@@ -91,8 +91,11 @@ bool IsOnOtherVolume(Request &request, const char *) {
 bool CannotShorten(Request &request, const char *) {
     request.shortened = ShortenPath(request.sourcePath, request.shortSource) &&
                         ShortenPath(request.destinationPath, request.shortDestination);
+    if (request.shortened || request.mechanism != DeferMechanism::StartupRenameList) {
+        return false;
+    }
     request.reason = GetLastError();
-    return !request.shortened && request.mechanism == DeferMechanism::StartupRenameList;
+    return true;
 }
 
 bool IsSameFile(Request &request, const char *) {

@@ -21,13 +21,12 @@ import pefile
 import unicorn
 from unicorn.x86_const import UC_X86_REG_EAX, UC_X86_REG_ESP
 
-from run_e2e import BANNER, USAGE, outcome, refused, report
+from run_e2e import BANNER, USAGE, outcome, refused, report, report_line
 
 STUBS, STACK, DATA = 0x70000000, 0x01000000, 0x02000000  # where the model lives
 KERNEL32, USER32 = 0x7B000000, 0x7E000000
 OLD_VALUE = 0x5EED  # what turning the redirector off hands back, to turn it on
 SYSTEM32 = "c:\\windows\\system32\\"
-NULL = "null"
 
 
 class Windows:
@@ -48,7 +47,7 @@ class Windows:
     # Windows function.
     def _text(self, uc, address):
         if address == 0:
-            return NULL
+            return "null"
         data = b""
         while b"\0" not in data:  # a byte at a time: a text may end a mapped region
             data += bytes(uc.mem_read(address + len(data), 1))
@@ -310,10 +309,7 @@ def main():
             problems.append("output %r, expected %r" % (windows.output, BANNER + output))
         if windows.calls != ["GetVersionExA(148)"] + calls:
             problems.append("calls %r, expected %r" % (windows.calls[1:], calls))
-        print(("FAIL " if problems else "ok   ") + name)
-        for problem in problems:
-            print("     " + problem)
-        failures += 1 if problems else 0
+        failures += report_line(name, problems)
     passed = len(CASES) - failures
     os.makedirs(work_dir, exist_ok=True)
     with open(os.path.join(work_dir, "ran-on"), "w") as f:
