@@ -7,8 +7,8 @@ Writes to OUT_DIR: Quarvel-VERSION-PLATFORM.zip (PLATFORM is win32 or win64;
 the zip holds Quarvel.exe, README.txt, LICENSE.txt), a copy of Quarvel.exe as
 PLATFORM/Quarvel.exe, and SHA256SUMS for both, in the format `sha256sum -c`
 reads. The two platforms' folders together, with both SHA256SUMS in one, make
-the release (script/release). README.txt is the part of README.md meant for users,
-turned into plain ASCII text; both text files have CR LF line ends. The zip
+the release (script/release). README.txt is the part of README.md meant for
+users, turned into plain ASCII text; both text files have CR LF line ends. The zip
 is the same bytes for the same inputs: fixed times, order and attributes.
 """
 import hashlib

@@ -24,10 +24,19 @@ void RecordRedirected(const std::string &call, bool needsOff) {
     }
 }
 
+// Returns a path the way Windows' path queries do: copied into the buffer,
+// its length without terminator, or the size needed when it does not fit.
+DWORD CopyPath(const std::string &path, LPSTR buffer, DWORD bufferLength) {
+    if (path.size() + 1 > bufferLength) {
+        return static_cast<DWORD>(path.size() + 1);
+    }
+    memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<DWORD>(path.size());
+}
+
 // Answers a path query the way SearchPathA and GetShortPathNameA do: an
-// overridden length as it is; a known path copied into the buffer, returning
-// its length without terminator (or the size needed when it does not fit);
-// an unknown one fails with ERROR_FILE_NOT_FOUND.
+// overridden length as it is; a known path as CopyPath gives it; an unknown
+// one fails with ERROR_FILE_NOT_FOUND.
 DWORD LookUpPath(const std::map<std::string, DWORD> &lengths,
                  const std::map<std::string, std::string> &paths, LPCSTR key, LPSTR buffer,
                  DWORD bufferLength) {
@@ -40,12 +49,7 @@ DWORD LookUpPath(const std::map<std::string, DWORD> &lengths,
         fake.lastError = ERROR_FILE_NOT_FOUND;
         return 0;
     }
-    const std::string &path = found->second;
-    if (path.size() + 1 > bufferLength) {
-        return static_cast<DWORD>(path.size() + 1);
-    }
-    memcpy(buffer, path.c_str(), path.size() + 1);
-    return static_cast<DWORD>(path.size());
+    return CopyPath(found->second, buffer, bufferLength);
 }
 
 BOOL WINAPI FakeCharToOemA(LPCSTR source, LPSTR destination) {
@@ -151,8 +155,9 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
 
 DWORD WINAPI SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD bufferLength,
                          LPSTR buffer, LPSTR *filePart) {
-    RecordRedirected("SearchPathA(" + Text(path) + ", " + Text(fileName) + ", " + Text(extension) + ", " +
-           std::to_string(bufferLength) + ")", true);
+    RecordRedirected("SearchPathA(" + Text(path) + ", " + Text(fileName) + ", " + Text(extension) +
+                         ", " + std::to_string(bufferLength) + ")",
+                     true);
     const DWORD length = LookUpPath(fake.searchLength, fake.files, fileName, buffer, bufferLength);
     if (length != 0 && length < bufferLength && filePart != nullptr) {
         char *lastSlash = strrchr(buffer, '\\');
@@ -241,7 +246,8 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
     return strcasecmp(name, "kernel32.dll") == 0 ? &fake.version : nullptr;
 }
 
-// USER32 (as LoadLibraryA gives it) has CharToOemA; KERNEL32 has the
+// USER32 (as LoadLibraryA gives it) has CharToOemA; KERNEL32 has
+// QueryDosDeviceA and GetVolumePathNameA unless listed in `missing`, and the
 // redirector's switches when the fake is 64-bit Windows.
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     Record("GetProcAddress(" + Text(name) + ")");
@@ -291,23 +297,17 @@ UINT WINAPI GetDriveTypeA(LPCSTR root) {
 DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD bufferLength, LPSTR buffer, LPSTR *filePart) {
     Record("GetFullPathNameA(" + Text(name) + ", " + std::to_string(bufferLength) + ")");
     const bool full = name[0] == '\\' || (name[0] != '\0' && name[1] == ':');
-    const std::string path = full ? name : fake.currentDirectory + "\\" + name;
-    if (path.size() + 1 > bufferLength) {
-        return static_cast<DWORD>(path.size() + 1);
+    const DWORD length = CopyPath(full ? name : fake.currentDirectory + "\\" + name, buffer,
+                                  bufferLength);
+    if (length < bufferLength) {
+        *filePart = strrchr(buffer, '\\') + 1;
     }
-    memcpy(buffer, path.c_str(), path.size() + 1);
-    *filePart = strrchr(buffer, '\\') + 1;
-    return static_cast<DWORD>(path.size());
+    return length;
 }
 
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
     Record("GetSystemDirectoryA(" + std::to_string(size) + ")");
-    const std::string &path = fake.systemDirectory;
-    if (path.size() + 1 > size) {
-        return static_cast<UINT>(path.size() + 1);
-    }
-    memcpy(buffer, path.c_str(), path.size() + 1);
-    return static_cast<UINT>(path.size());
+    return CopyPath(fake.systemDirectory, buffer, size);
 }
 
 int WINAPI lstrcmpiA(LPCSTR first, LPCSTR second) { return strcasecmp(first, second); }

@@ -6,8 +6,8 @@ Usage: run_e2e.py ARCH QUARVEL_EXE WORK_DIR ARGV_LAUNCH ARGV_MSVCRT ARGV_RUNTIME
 ARCH is the build's: win32 or win64. Creates a throwaway Wine prefix of that
 architecture in WORK_DIR (never the user's own), then runs
 every case below: it sets the Windows version Wine reports, lays out the
-case's files in C:\\e2e (and on drives D:, a second local drive, and N:, a
-network drive), runs the executable there and checks the exact bytes
+case's files in C:\\e2e (and on drives D:, a second local drive, N:, a
+network drive, E:, a CD-ROM, and F:, a floppy), runs the executable there and checks the exact bytes
 it printed, its exit status, what it registered (the registry's pending
 renames, the [rename] section of wininit.ini) and what a restart
 (wineboot -r) does with it. It also compares the program's own command-line

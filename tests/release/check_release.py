@@ -3,10 +3,10 @@
 
 Usage: check_release.py PLATFORM SOURCE_DIR QUARVEL_EXE RELEASE_DIR WORK_DIR
 
-PLATFORM is the build's, win32 or win64. Copies the sources into two folders under WORK_DIR and builds the release
-from each, a moment apart; the executable and the zip must be byte for byte
-those of the build under test (QUARVEL_EXE, RELEASE_DIR). Then unpacks that
-zip: exactly Quarvel.exe (identical to the build's), README.txt and
+PLATFORM is the build's, win32 or win64. Copies the sources into two
+folders under WORK_DIR and builds the release from each, a moment apart; the
+executable and the zip must be byte for byte those of the build under test
+(QUARVEL_EXE, RELEASE_DIR). Then unpacks that zip: exactly Quarvel.exe (identical to the build's), README.txt and
 LICENSE.txt (ASCII, every line ending in CR LF); PLATFORM/Quarvel.exe must be
 the build's too, and SHA256SUMS must list the zip and it with their digests.
 """
