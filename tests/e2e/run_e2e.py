@@ -28,7 +28,7 @@ import subprocess
 import sys
 import zipfile
 
-from wine_prefix import Wine
+from wine_prefix import Wine, WineFailure
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
@@ -372,6 +372,15 @@ def check_splitting(wine, launch, msvcrt, runtime):
     return problems
 
 
+def problems_of(check, *args):
+    """What a check found wrong; a Wine command that failed, or Wine failing
+    to start the program, is the case's failure, with what Wine said."""
+    try:
+        return check(*args)
+    except WineFailure as failure:
+        return [str(failure)]
+
+
 def report_line(name, problems):
     print(("FAIL " if problems else "ok   ") + name)
     for problem in problems:
@@ -397,9 +406,11 @@ def run_prefix(wine, cases, exe_source, release_zip, argv_programs=None):
         failures = 0
         if argv_programs:
             failures += report_line("command-line splitting equals msvcrt's on %d command lines"
-                                    % len(COMMAND_LINES), check_splitting(wine, *argv_programs))
+                                    % len(COMMAND_LINES),
+                                    problems_of(check_splitting, wine, *argv_programs))
         for case in cases:
-            failures += report_line(case["name"], run_case(wine, r"C:\quarvel\Quarvel.exe", case))
+            failures += report_line(case["name"],
+                                    problems_of(run_case, wine, r"C:\quarvel\Quarvel.exe", case))
         return failures
     finally:
         wine.stop()

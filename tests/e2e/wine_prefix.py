@@ -9,6 +9,7 @@ their own. One wineserver serves both.
 """
 import errno
 import os
+import platform
 import re
 import shutil
 import subprocess
@@ -18,6 +19,16 @@ LOADERS = {"win32": "/usr/lib/wine/wine", "win64": "/usr/lib/wine/wine64"}
 SERVER = "/usr/lib/wine/wineserver64"
 SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 PENDING = "PendingFileRenameOperations"
+# Debian's Wine has no preloader to reserve the fixed addresses Wine needs
+# before anything else is mapped; with address randomization on, the
+# loader's own heap sometimes lies there and the process dies at start with
+# status 1 and no output. Each Wine process, and so each child it starts,
+# runs with randomization off for itself alone.
+NO_RANDOMIZATION = ["setarch", platform.machine(), "-R"]
+
+
+class WineFailure(RuntimeError):
+    """A Wine command failed, or Wine could not start a program at all."""
 
 
 class Wine:
@@ -67,16 +78,33 @@ class Wine:
         env = dict(self.env, WINELOADER=args[0]) if args[0] in LOADERS.values() else self.env
         if overrides:
             env = dict(env, WINEDLLOVERRIDES=overrides)
+        result = self._run(args, cwd, env, pipe)
+        # Status 1 with no output at all is Wine dying before the program
+        # started: Quarvel always prints its banner first, and Wine's own
+        # commands say why they fail. That, and a harness command that
+        # failed, is run once more with Wine's error channel on, so that the
+        # failure says why; it is never taken for a result of the program.
+        never_started = (args[0] != SERVER and result.returncode == 1 and not result.stdout
+                         and not result.stderr)
+        if never_started or (check and result.returncode != 0):
+            again = self._run(args, cwd, dict(env, WINEDEBUG="err+all"), pipe)
+            said = (again.stderr.decode(errors="replace").strip()
+                    or "nothing; it started the second time, with status %d" % again.returncode)
+            raise WineFailure("%s: %s (status %d); run again with WINEDEBUG=err+all, Wine said: %s"
+                                   % (" ".join(args), "Wine could not start the program"
+                                      if never_started else "failed", result.returncode, said))
+        return result
+
+    @staticmethod
+    def _run(args, cwd, env, pipe):
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             stdout = subprocess.PIPE if pipe else out
-            done = subprocess.run(args, cwd=cwd, env=env, stdout=stdout, stderr=err, timeout=120)
+            done = subprocess.run(NO_RANDOMIZATION + args, cwd=cwd, env=env, stdout=stdout,
+                                  stderr=err, timeout=120)
             out.seek(0)
             err.seek(0)
-            result = subprocess.CompletedProcess(args, done.returncode,
-                                                 done.stdout if pipe else out.read(), err.read())
-        if check and result.returncode != 0:
-            raise RuntimeError("%s failed: %s" % (" ".join(args), result.stderr.decode()))
-        return result
+            return subprocess.CompletedProcess(args, done.returncode,
+                                               done.stdout if pipe else out.read(), err.read())
 
     def create(self):
         shutil.rmtree(self.prefix, ignore_errors=True)
@@ -87,7 +115,7 @@ class Wine:
     def start_server(self):
         # A persistent server, so that every command shares it. It outlives
         # this call and must not hold the output pipes.
-        subprocess.run([SERVER, "-p"], env=self.env, stdout=subprocess.DEVNULL,
+        subprocess.run(NO_RANDOMIZATION + [SERVER, "-p"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True, timeout=60)
 
     def add_drive(self, letter, target, kind=None):
