@@ -1,5 +1,7 @@
 // Every text Quarvel writes to the console, in one place. All are 8-bit
-// strings in the ANSI code page; "\n" becomes CR LF on the console.
+// strings in the ANSI code page; "\n" becomes CR LF on the console. A name
+// ("%ls") is written in the ANSI code page too, with "?" for each character
+// that has no exact form there.
 #ifndef QUARVEL_MESSAGES_H
 #define QUARVEL_MESSAGES_H
 
@@ -15,8 +17,8 @@
 // Failure report: the argument as typed, then the system's text for the
 // error, which ends its own line. When the system has no text for the code,
 // the code itself is named.
-#define MSG_ERROR_WITH "Error with: %s. %s"
-#define MSG_ERROR_CODE "Error with: %s. System error %lu.\n"
+#define MSG_ERROR_WITH "Error with: %ls. %s"
+#define MSG_ERROR_CODE "Error with: %ls. System error %lu.\n"
 
 // The program's own reasons, which follow "Error with: <argument>. " in the
 // report. The SUBST one names the folder the letter stands for, the
@@ -32,14 +34,14 @@
     "it: name the file through System32.\n"
 #define MSG_NOT_ON_FIXED_DISK "Only files on a fixed local disk can be replaced at the restart.\n"
 #define MSG_ON_SUBST_DRIVE \
-    "Its drive letter stands for %s and does not exist at the restart: name the file by that path.\n"
+    "Its drive letter stands for %ls and does not exist at the restart: name the file by that path.\n"
 #define MSG_LINK_NOT_FILE \
     "It is a link, and the restart may act on the file it points to: name the file itself.\n"
 #define MSG_READ_ONLY_FILE                                                                   \
     "It is read-only, and the restart cannot replace it: clear the attribute first (attrib " \
     "-r), then run again.\n"
 #define MSG_SHORT_NAME_ONLY \
-    "Windows 95 and 98 can replace it at the restart only under its short name, %s.\n"
+    "Windows 95 and 98 can replace it at the restart only under its short name, %ls.\n"
 
 // Descriptions of the running Windows.
 #define MSG_DESCRIBE_WIN32S "Windows %ld.%ld"

@@ -11,7 +11,8 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-const Calls resolvingAndRegistering = {"SearchPathA", "GetShortPathNameA", "MoveFileExA",
+const Calls resolvingAndRegistering = {"SearchPathA", "SearchPathW", "GetShortPathNameA",
+                                       "GetShortPathNameW", "MoveFileExW",
                                        "WritePrivateProfileStringA"};
 
 const std::string notFound = "The system cannot find the file specified.\r\n";
@@ -62,15 +63,20 @@ void AddFiles() {
     fake.volumes["C:\\work\\src.txt"] = "C:\\";
     fake.volumes["C:\\work\\dst.txt"] = "C:\\";
     fake.volumes["C:\\mnt\\dst.txt"] = "C:\\mnt\\";
+    fake.shortNames["C:\\mnt\\dst.txt"] = "C:\\MNT\\DST.TXT";
 }
 
 void SubstLetter() { fake.dosDevices["S:"] = "\\??\\C:\\work"; }
 void ReadOnlyDestination() { fake.attributes["C:\\work\\dst.txt"] = FILE_ATTRIBUTE_READONLY; }
 void SourceIsLink() { fake.attributes["C:\\work\\src.txt"] = FILE_ATTRIBUTE_REPARSE_POINT; }
 
-std::string RunCapturingOutput(ExitStatus &status, const char *source, const char *destination,
-                               DeferMechanism mechanism) {
-    status = RequestDeferredMove(source, destination, mechanism);
+// Runs on the Windows whose mechanism it is: NT 4.0, or 98.
+std::string RunCapturingOutput(ExitStatus &status, const std::string &source,
+                               const std::string &destination, DeferMechanism mechanism) {
+    if (mechanism == DeferMechanism::StartupRenameList) {
+        fake.version.dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+    }
+    status = RequestDeferredMove(Widen(source).c_str(), Widen(destination).c_str(), mechanism);
     return ConsoleOutput();
 }
 
@@ -92,17 +98,22 @@ const DeferMechanism nt = DeferMechanism::ReplaceAtReboot;
 const DeferMechanism win9x = DeferMechanism::StartupRenameList;
 void Nothing() {}
 
+// Over MAX_PATH: NT takes it in the \\?\ form.
+const std::string longPath = "C:\\" + std::string(300, 'd') + ".txt";
+const std::string noAnsiForm =
+    "No mapping for the Unicode character exists in the target multi-byte code page.\r\n";
+
 const MoveCase moveCases[] = {
     {"SourceMissing", nt, "missing.txt", "dst.txt", Nothing, SourceNotFound,
-     {"SearchPathA(null, missing.txt, null, 260)"},
+     {"SearchPathW(null, missing.txt, null, 32768)"},
      "Error with: missing.txt. " + notFound},
     {"DestinationMissing", win9x, "src.txt", "missing.txt", Nothing, DestinationNotFound,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, missing.txt, null, 260)"},
      "Error with: missing.txt. " + notFound},
     {"NtRegistersFullPathsWithReplaceAndDelay", nt, "src.txt", "dst.txt", Nothing, Success,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
-      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
-      "MoveFileExA(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
      ""},
     {"Win9xWritesShortNamesDestinationAsKey", win9x, "new library.dll",
      "C:\\Program Files\\My App\\library.dll", Nothing, Success,
@@ -116,9 +127,9 @@ const MoveCase moveCases[] = {
      ""},
     {"NtRefusedRegistration", nt, "src.txt", "dst.txt", [] { fake.moveFileResult = FALSE; },
      RegistrationFailed,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
-      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
-      "MoveFileExA(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
      "Error with: src.txt. " + denied},
     {"Win9xRefusedWrite", win9x, "src.txt", "dst.txt", [] { fake.profileResult = FALSE; },
      RegistrationFailed,
@@ -136,55 +147,55 @@ const MoveCase moveCases[] = {
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
       "GetShortPathNameA(C:\\work\\src.txt, 260)"},
      "Error with: src.txt. " + tooLong},
-    {"SourcePathTooLong", nt, "src.txt", "dst.txt", [] { fake.searchLength["src.txt"] = 300; },
-     SourceNotFound, {"SearchPathA(null, src.txt, null, 260)"}, "Error with: src.txt. " + tooLong},
-    {"DestinationPathOf260IsTooLong", nt, "src.txt", "dst.txt",
+    {"SourcePathTooLong", nt, "src.txt", "dst.txt", [] { fake.searchLength["src.txt"] = 40000; },
+     SourceNotFound, {"SearchPathW(null, src.txt, null, 32768)"}, "Error with: src.txt. " + tooLong},
+    {"DestinationPathOf260IsTooLong", win9x, "src.txt", "dst.txt",
      [] { fake.searchLength["dst.txt"] = 260; }, DestinationNotFound,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)"},
      "Error with: dst.txt. " + tooLong},
     {"PathOf259Fits", nt, "deep.txt", "dst.txt",
      [] { fake.files["deep.txt"] = "C:\\" + std::string(252, 'd') + ".txt"; }, Success,
-     {"SearchPathA(null, deep.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
-      "GetShortPathNameA(C:\\" + std::string(252, 'd') + ".txt, 260)",
-      "MoveFileExA(C:\\" + std::string(252, 'd') + ".txt, C:\\work\\dst.txt, 5)"},
+     {"SearchPathW(null, deep.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\" + std::string(252, 'd') + ".txt, 32768)",
+      "MoveFileExW(C:\\" + std::string(252, 'd') + ".txt, C:\\work\\dst.txt, 5)"},
      ""},
     // Requests the next start cannot carry out: refused, nothing registered.
     {"SourceIsFolder", nt, "dir", "dst.txt", Nothing, SourceNotFound,
-     {"SearchPathA(null, dir, null, 260)"}, "Error with: dir. It is a folder, not a file.\n"},
+     {"SearchPathW(null, dir, null, 32768)"}, "Error with: dir. It is a folder, not a file.\n"},
     {"DestinationIsFolder", win9x, "src.txt", "dir", Nothing, DestinationNotFound,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dir, null, 260)"},
      "Error with: dir. It is a folder, not a file.\n"},
     {"NtSourceOnShare", nt, "\\\\server\\share\\src.txt", "dst.txt", Nothing, CannotCarryOut,
-     {"SearchPathA(null, \\\\server\\share\\src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)"},
+     {"SearchPathW(null, \\\\server\\share\\src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
      "Error with: \\\\server\\share\\src.txt. " + network},
     {"Win9xDestinationOnNetworkDrive", win9x, "src.txt", "N:\\dst.txt", Nothing, CannotCarryOut,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, N:\\dst.txt, null, 260)"},
      "Error with: N:\\dst.txt. " + network},
     {"NtDestinationOnNetworkDrive", nt, "src.txt", "N:\\dst.txt", Nothing, CannotCarryOut,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, N:\\dst.txt, null, 260)"},
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, N:\\dst.txt, null, 32768)"},
      "Error with: N:\\dst.txt. " + network},
     {"Win9xSourceOnShare", win9x, "\\\\server\\share\\src.txt", "dst.txt", Nothing,
      CannotCarryOut,
      {"SearchPathA(null, \\\\server\\share\\src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)"},
      "Error with: \\\\server\\share\\src.txt. " + network},
     {"NtOtherDrive", nt, "src.txt", "D:\\dst.txt", Nothing, CannotCarryOut,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, D:\\dst.txt, null, 260)"},
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, D:\\dst.txt, null, 32768)"},
      "Error with: src.txt. " + otherDrive},
     {"Win9xOtherDrive", win9x, "src.txt", "D:\\dst.txt", Nothing, CannotCarryOut,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, D:\\dst.txt, null, 260)"},
      "Error with: src.txt. " + otherDrive},
     {"NtSameFileByCase", nt, "src.txt", ".\\SRC.TXT", Nothing, CannotCarryOut,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, .\\SRC.TXT, null, 260)",
-      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\SRC.TXT, 260)"},
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, .\\SRC.TXT, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\SRC.TXT, 32768)"},
      "Error with: src.txt. " + sameFile},
     {"Win9xSameFileByCase", win9x, "src.txt", ".\\SRC.TXT", Nothing, CannotCarryOut,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, .\\SRC.TXT, null, 260)",
       "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\SRC.TXT, 260)"},
      "Error with: src.txt. " + sameFile},
     {"NtSameFileByShortName", nt, "new library.dll", "NEWLIB~1.DLL", Nothing, CannotCarryOut,
-     {"SearchPathA(null, new library.dll, null, 260)", "SearchPathA(null, NEWLIB~1.DLL, null, 260)",
-      "GetShortPathNameA(C:\\Temp\\new library.dll, 260)",
-      "GetShortPathNameA(C:\\Temp\\NEWLIB~1.DLL, 260)"},
+     {"SearchPathW(null, new library.dll, null, 32768)", "SearchPathW(null, NEWLIB~1.DLL, null, 32768)",
+      "GetShortPathNameW(C:\\Temp\\new library.dll, 32768)",
+      "GetShortPathNameW(C:\\Temp\\NEWLIB~1.DLL, 32768)"},
      "Error with: new library.dll. " + sameFile},
     {"Win9xSameFileByShortName", win9x, "new library.dll", "NEWLIB~1.DLL", Nothing, CannotCarryOut,
      {"SearchPathA(null, new library.dll, null, 260)", "SearchPathA(null, NEWLIB~1.DLL, null, 260)",
@@ -201,11 +212,11 @@ const MoveCase moveCases[] = {
      "its short name, LIBRAR~1.DLL.\n"},
     {"NtLongDestinationNameOnLowerCaseDrive", nt, "new library.dll", "library in use.dll", Nothing,
      Success,
-     {"SearchPathA(null, new library.dll, null, 260)",
-      "SearchPathA(null, library in use.dll, null, 260)",
-      "GetShortPathNameA(C:\\Temp\\new library.dll, 260)",
-      "GetShortPathNameA(c:\\Temp\\library in use.dll, 260)",
-      "MoveFileExA(C:\\Temp\\new library.dll, c:\\Temp\\library in use.dll, 5)"},
+     {"SearchPathW(null, new library.dll, null, 32768)",
+      "SearchPathW(null, library in use.dll, null, 32768)",
+      "GetShortPathNameW(C:\\Temp\\new library.dll, 32768)",
+      "GetShortPathNameW(c:\\Temp\\library in use.dll, 32768)",
+      "MoveFileExW(C:\\Temp\\new library.dll, c:\\Temp\\library in use.dll, 5)"},
      ""},
     // Sysnative, which only 32-bit programs see, by its name alone.
     {"NtSourceThroughSysnative", nt, "C:\\Windows\\Sysnative\\new.dll", "dst.txt", Nothing,
@@ -222,7 +233,7 @@ const MoveCase moveCases[] = {
     // disks, links, another volume, a read-only Destination. Where the call
     // a check needs is missing or fails, the check is skipped.
     {"NtSourceOnSubstLetter", nt, "S:\\src.txt", "S:\\dst.txt", SubstLetter, CannotCarryOut,
-     {"SearchPathA(null, S:\\src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)"},
+     {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)"},
      "Error with: S:\\src.txt. Its drive letter stands for C:\\work and does not exist at the "
      "restart: name the file by that path.\n"},
     {"Win9xDestinationOnSubstLetter", win9x, "src.txt", "S:\\dst.txt", SubstLetter, CannotCarryOut,
@@ -230,43 +241,47 @@ const MoveCase moveCases[] = {
      "Error with: S:\\dst.txt. Its drive letter stands for C:\\work and does not exist at the "
      "restart: name the file by that path.\n"},
     {"SubstLetterUnseenWithoutQueryDosDevice", nt, "S:\\src.txt", "S:\\dst.txt",
-     [] { SubstLetter(), fake.missing.push_back("QueryDosDeviceA"); }, Success,
-     {"SearchPathA(null, S:\\src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)",
-      "GetShortPathNameA(S:\\src.txt, 260)", "MoveFileExA(S:\\src.txt, S:\\dst.txt, 5)"},
+     [] { SubstLetter(), fake.missing.push_back("QueryDosDeviceW"); }, Success,
+     {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)",
+      "GetShortPathNameW(S:\\src.txt, 32768)", "MoveFileExW(S:\\src.txt, S:\\dst.txt, 5)"},
      ""},
     {"DiskLetterIsNoSubst", nt, "S:\\src.txt", "S:\\dst.txt",
      [] { fake.dosDevices["S:"] = "\\Device\\HarddiskVolume2"; }, Success,
-     {"SearchPathA(null, S:\\src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)",
-      "GetShortPathNameA(S:\\src.txt, 260)", "MoveFileExA(S:\\src.txt, S:\\dst.txt, 5)"},
+     {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)",
+      "GetShortPathNameW(S:\\src.txt, 32768)", "MoveFileExW(S:\\src.txt, S:\\dst.txt, 5)"},
      ""},
     {"NtSourceOnCdRom", nt, "E:\\src.txt", "E:\\dst.txt", Nothing, CannotCarryOut,
-     {"SearchPathA(null, E:\\src.txt, null, 260)", "SearchPathA(null, E:\\dst.txt, null, 260)"},
+     {"SearchPathW(null, E:\\src.txt, null, 32768)", "SearchPathW(null, E:\\dst.txt, null, 32768)"},
      "Error with: E:\\src.txt. " + notFixed},
     {"Win9xDestinationOnRemovable", win9x, "src.txt", "F:\\dst.txt", Nothing, CannotCarryOut,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, F:\\dst.txt, null, 260)"},
      "Error with: F:\\dst.txt. " + notFixed},
     {"NtSourceIsLink", nt, "src.txt", "dst.txt", SourceIsLink, CannotCarryOut,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)"},
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
      "Error with: src.txt. " + link},
     {"Win9xDestinationIsLink", win9x, "src.txt", "dst.txt",
      [] { fake.attributes["C:\\work\\dst.txt"] = FILE_ATTRIBUTE_REPARSE_POINT; }, CannotCarryOut,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)"},
      "Error with: dst.txt. " + link},
     {"NtOtherVolume", nt, "src.txt", "C:\\mnt\\dst.txt", Nothing, CannotCarryOut,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, C:\\mnt\\dst.txt, null, 260)"},
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, C:\\mnt\\dst.txt, null, 32768)"},
      "Error with: src.txt. " + otherDrive},
-    {"Win9xOtherVolume", win9x, "src.txt", "C:\\mnt\\dst.txt", Nothing, CannotCarryOut,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, C:\\mnt\\dst.txt, null, 260)"},
-     "Error with: src.txt. " + otherDrive},
-    {"OtherVolumeUnseenWithoutGetVolumePathName", nt, "src.txt", "C:\\mnt\\dst.txt",
-     [] { fake.missing.push_back("GetVolumePathNameA"); }, Success,
+    // GetVolumePathName is from Windows 2000 on: 95/98 have no mount points.
+    {"Win9xHasNoGetVolumePathName", win9x, "src.txt", "C:\\mnt\\dst.txt", Nothing, Success,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, C:\\mnt\\dst.txt, null, 260)",
       "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\mnt\\dst.txt, 260)",
-      "MoveFileExA(C:\\work\\src.txt, C:\\mnt\\dst.txt, 5)"},
+      "WritePrivateProfileStringA(rename, C:\\MNT\\DST.TXT, C:\\WORK\\SRC.TXT, wininit.ini)",
+      "WritePrivateProfileStringA(null, null, null, wininit.ini)"},
+     ""},
+    {"OtherVolumeUnseenWithoutGetVolumePathName", nt, "src.txt", "C:\\mnt\\dst.txt",
+     [] { fake.missing.push_back("GetVolumePathNameW"); }, Success,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, C:\\mnt\\dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\mnt\\dst.txt, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, C:\\mnt\\dst.txt, 5)"},
      ""},
     {"NtReadOnlyDestination", nt, "src.txt", "dst.txt", ReadOnlyDestination, CannotCarryOut,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
-      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)"},
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)"},
      "Error with: dst.txt. " + readOnly},
     {"Win9xReadOnlyDestination", win9x, "src.txt", "dst.txt", ReadOnlyDestination, CannotCarryOut,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
@@ -274,16 +289,57 @@ const MoveCase moveCases[] = {
      "Error with: dst.txt. " + readOnly},
     {"ReadOnlySourceMoves", nt, "src.txt", "dst.txt",
      [] { fake.attributes["C:\\work\\src.txt"] = FILE_ATTRIBUTE_READONLY; }, Success,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
-      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
-      "MoveFileExA(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
      ""},
     {"FolderNamedLikeSysnativeIsNot", nt, "C:\\Windows\\SysnativeOld\\a.dll", "dst.txt",
      Nothing, Success,
-     {"SearchPathA(null, C:\\Windows\\SysnativeOld\\a.dll, null, 260)",
-      "SearchPathA(null, dst.txt, null, 260)", "GetShortPathNameA(C:\\Windows\\SysnativeOld\\a.dll, 260)",
-      "MoveFileExA(C:\\Windows\\SysnativeOld\\a.dll, C:\\work\\dst.txt, 5)"},
+     {"SearchPathW(null, C:\\Windows\\SysnativeOld\\a.dll, null, 32768)",
+      "SearchPathW(null, dst.txt, null, 32768)", "GetShortPathNameW(C:\\Windows\\SysnativeOld\\a.dll, 32768)",
+      "MoveFileExW(C:\\Windows\\SysnativeOld\\a.dll, C:\\work\\dst.txt, 5)"},
      ""},
+    // Names as Windows holds them: never a best-fit look-alike (zloty.dll),
+    // paths over MAX_PATH, and Windows' own notation for local paths.
+    {"NtNameOutsideTheCodePage", nt, "src.txt", "złoty.dll",
+     [] { fake.files["złoty.dll"] = "C:\\work\\złoty.dll"; }, Success,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, złoty.dll, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\złoty.dll, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, C:\\work\\złoty.dll, 5)"},
+     ""},
+    {"Win9xNameOutsideTheCodePage", win9x, "src.txt", "złoty.dll",
+     [] { fake.messages[ERROR_NO_UNICODE_TRANSLATION] = noAnsiForm; }, DestinationNotFound,
+     {"SearchPathA(null, src.txt, null, 260)"}, "Error with: z?oty.dll. " + noAnsiForm},
+    {"NtPathOverMaxPath", nt, "src.txt", longPath.c_str(),
+     [] { fake.files["\\\\?\\" + longPath] = "\\\\?\\" + longPath; }, Success,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, \\\\?\\" + longPath + ", null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)",
+      "GetShortPathNameW(\\\\?\\" + longPath + ", 32768)",
+      "MoveFileExW(C:\\work\\src.txt, \\\\?\\" + longPath + ", 5)"},
+     ""},
+    {"NtLocalDeviceForms", nt, "\\\\?\\C:\\work\\src.txt", "\\\\.\\c:\\work\\dst.txt",
+     [] {
+         for (const char *path : {"\\\\?\\C:\\work\\src.txt", "\\\\.\\c:\\work\\dst.txt"}) {
+             fake.files[path] = path;
+         }
+     },
+     Success,
+     {"SearchPathW(null, \\\\?\\C:\\work\\src.txt, null, 32768)",
+      "SearchPathW(null, \\\\.\\c:\\work\\dst.txt, null, 32768)",
+      "GetShortPathNameW(\\\\?\\C:\\work\\src.txt, 32768)",
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\.\\c:\\work\\dst.txt, 5)"},
+     ""},
+    {"NtLocalDeviceFormOfTheSameFile", nt, "src.txt", "\\\\?\\C:\\WORK\\src.txt",
+     [] { fake.files["\\\\?\\C:\\WORK\\src.txt"] = "\\\\?\\C:\\WORK\\src.txt"; }, CannotCarryOut,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, \\\\?\\C:\\WORK\\src.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(\\\\?\\C:\\WORK\\src.txt, 32768)"},
+     "Error with: src.txt. " + sameFile},
+    {"NtUncDeviceFormIsNetwork", nt, "\\\\?\\UNC\\server\\share\\src.txt", "dst.txt",
+     [] { fake.files["\\\\?\\UNC\\server\\share\\src.txt"] = "\\\\?\\UNC\\server\\share\\src.txt"; },
+     CannotCarryOut,
+     {"SearchPathW(null, \\\\?\\UNC\\server\\share\\src.txt, null, 32768)",
+      "SearchPathW(null, dst.txt, null, 32768)"},
+     "Error with: \\\\?\\UNC\\server\\share\\src.txt. " + network},
 };
 
 class RequestDeferredMoveTest : public testing::TestWithParam<MoveCase> {};
@@ -329,9 +385,17 @@ TEST(ReportFailure, ReadsTheSearchErrorFirstAndReleasesEverything) {
         "GetProcAddress(Wow64DisableWow64FsRedirection)",
         "GetModuleHandleA(kernel32.dll)",
         "GetProcAddress(Wow64RevertWow64FsRedirection)",
-        "GetFullPathNameA(gone.txt, 260)",
-        "GetSystemDirectoryA(260)",
-        "SearchPathA(null, gone.txt, null, 260)",
+        "GetModuleHandleA(kernel32.dll)",
+        "GetProcAddress(GetFullPathNameW)",
+        "GetFullPathNameW(gone.txt, 32768)",
+        "GetModuleHandleA(kernel32.dll)",
+        "GetProcAddress(GetSystemDirectoryW)",
+        "GetSystemDirectoryW(32768)",
+        "GetModuleHandleA(kernel32.dll)",
+        "GetProcAddress(lstrcmpiW)",
+        "GetModuleHandleA(kernel32.dll)",
+        "GetProcAddress(SearchPathW)",
+        "SearchPathW(null, gone.txt, null, 32768)",
         "GetLastError(2)",
         "FormatMessageA(0x1300, null, 2, 0x400, 0, null)",
         "LocalAlloc(0, " + std::to_string(notFound.size() + 1) + ")",
@@ -360,7 +424,7 @@ const std::string oemText = std::string("Acc") + OemEAcute + "s refus" + OemEAcu
 
 const ReportCase reportCases[] = {
     {"TextConvertedToOem", "a.txt", Nothing, "Error with: a.txt. " + oemText},
-    {"ArgumentPrintedAsTyped", "%s %n caf\xE9.txt", Nothing,
+    {"ArgumentPrintedAsTyped", "%s %n café.txt", Nothing,
      "Error with: %s %n caf\xE9.txt. " + oemText},
     {"FailureWithoutAReason", "a.txt", [] { fake.lastError = ERROR_SUCCESS; },
      "Error with: a.txt. Windows gave no reason.\n"},
@@ -370,6 +434,8 @@ const ReportCase reportCases[] = {
      "Error with: a.txt. " + ansiText},
     {"User32MissingPrintsUnconverted", "a.txt", [] { fake.user32Missing = true; },
      "Error with: a.txt. " + ansiText},
+    // "?" for each character without an exact ANSI form, never a look-alike.
+    {"NoLookAlikes", "złoty＂\U0001F600.dll", Nothing, "Error with: z?oty??.dll. " + oemText},
 };
 
 class ReportFailureTest : public testing::TestWithParam<ReportCase> {};
@@ -380,7 +446,7 @@ TEST_P(ReportFailureTest, PrintsTheArgumentAndTheSystemText) {
     fake.messages[ERROR_ACCESS_DENIED] = ansiText;
     fake.lastError = ERROR_ACCESS_DENIED;
     c.setUp();
-    ReportFailure(c.argument);
+    ReportFailure(Widen(c.argument).c_str());
     EXPECT_EQ(ConsoleOutput(), c.output);
     EXPECT_EQ(fake.liveAllocations, 0);
 }

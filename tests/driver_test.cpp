@@ -67,10 +67,12 @@ TEST_P(DriverTest, RunsOnce) {
     fake.files["dst.txt"] = "C:\\work\\dst.txt";
     c.setUp();
 
-    std::vector<std::string> storage = {"Quarvel.exe"};
-    storage.insert(storage.end(), c.arguments.begin(), c.arguments.end());
-    std::vector<char *> argv;
-    for (std::string &argument : storage) {
+    std::vector<std::wstring> storage = {L"Quarvel.exe"};
+    for (const std::string &argument : c.arguments) {
+        storage.push_back(Widen(argument));
+    }
+    std::vector<WCHAR *> argv;
+    for (std::wstring &argument : storage) {
         argv.push_back(&argument[0]);
     }
     argv.push_back(nullptr);
@@ -83,7 +85,7 @@ TEST_P(DriverTest, RunsOnce) {
     // The version is queried on every run, first of all.
     ASSERT_FALSE(fake.calls.empty());
     EXPECT_EQ(fake.calls.front(), "GetVersionExA(148)");
-    EXPECT_EQ(CallsTo({"MoveFileExA", "WritePrivateProfileStringA"}).size(), c.registers ? 1u : 0u);
+    EXPECT_EQ(CallsTo({"MoveFileExW", "WritePrivateProfileStringA"}).size(), c.registers ? 1u : 0u);
     // USER32 is loaded only to convert a failure report.
     if (c.status == Success) {
         EXPECT_TRUE(CallsTo({"LoadLibraryA"}).empty());

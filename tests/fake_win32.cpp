@@ -2,6 +2,7 @@
 #include "fake_win32.h"
 
 #include "runtime/runtime.h"
+#include "win32/names.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -24,22 +25,56 @@ void RecordRedirected(const std::string &call, bool needsOff) {
     }
 }
 
+std::string Text(LPCWSTR text) { return text == nullptr ? "null" : Narrow(text); }
+
+// The characters of the modelled code pages beyond ASCII, which is itself in
+// each. A best-fit entry is a look-alike, used only from Unicode to ANSI.
+struct CodePageCharacter {
+    UINT codePage;
+    const char *bytes;
+    WCHAR character;
+    bool bestFit;
+};
+
+const CodePageCharacter codePageCharacters[] = {
+    {1252, "\xE9", 0x00E9, false},      // e acute
+    {1252, "l", 0x0142, true},          // l with stroke
+    {1252, "\"", 0xFF02, true},         // fullwidth quotation mark
+    {932, "\x95\x5C", 0x8868, false},  // a kanji whose second byte is a backslash
+    {932, "\x5C", 0x00A5, true},        // the yen sign
+};
+
+// Text of the ANSI code page as UTF-8, and UTF-8 in the ANSI code page, each
+// through the fake's own conversion functions.
+std::string FromAnsi(LPCSTR text) {
+    WCHAR wide[MaxPath];
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MaxPath);
+    return Narrow(wide);
+}
+
+std::string ToAnsi(const std::string &text) {
+    static char ansi[2 * MaxPath];
+    WideCharToMultiByte(CP_ACP, 0, Widen(text).c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+    return ansi;
+}
+
 // Returns a path the way Windows' path queries do: copied into the buffer,
 // its length without terminator, or the size needed when it does not fit.
-DWORD CopyPath(const std::string &path, LPSTR buffer, DWORD bufferLength) {
+template <typename Char>
+DWORD CopyPath(const std::basic_string<Char> &path, Char *buffer, DWORD bufferLength) {
     if (path.size() + 1 > bufferLength) {
         return static_cast<DWORD>(path.size() + 1);
     }
-    memcpy(buffer, path.c_str(), path.size() + 1);
+    std::copy(path.c_str(), path.c_str() + path.size() + 1, buffer);
     return static_cast<DWORD>(path.size());
 }
 
-// Answers a path query the way SearchPathA and GetShortPathNameA do: an
+// Answers a path query the way SearchPath and GetShortPathName do: an
 // overridden length as it is; a known path as CopyPath gives it; an unknown
 // one fails with ERROR_FILE_NOT_FOUND.
 DWORD LookUpPath(const std::map<std::string, DWORD> &lengths,
-                 const std::map<std::string, std::string> &paths, LPCSTR key, LPSTR buffer,
-                 DWORD bufferLength) {
+                 const std::map<std::string, std::string> &paths, const std::string &key,
+                 LPWSTR buffer, DWORD bufferLength) {
     const auto overridden = lengths.find(key);
     if (overridden != lengths.end()) {
         return overridden->second;
@@ -49,7 +84,27 @@ DWORD LookUpPath(const std::map<std::string, DWORD> &lengths,
         fake.lastError = ERROR_FILE_NOT_FOUND;
         return 0;
     }
-    return CopyPath(found->second, buffer, bufferLength);
+    return CopyPath(Widen(found->second), buffer, bufferLength);
+}
+
+// Runs a wide function for its ANSI wrapper, recording `call` in place of
+// the wide function's own record.
+template <typename Wide>
+auto AsAnsi(const std::string &call, Wide wide) {
+    const size_t before = fake.calls.size();
+    const auto result = wide();
+    fake.calls.resize(before);
+    Record(call);
+    return result;
+}
+
+// An ANSI function's path result from its wide function's, converted to the
+// code page, or the wide one's failure or size.
+DWORD AnsiPath(DWORD length, const WCHAR *wide, LPSTR buffer, DWORD bufferLength) {
+    if (length == 0 || length >= bufferLength) {
+        return length;
+    }
+    return CopyPath(ToAnsi(Narrow(wide)), buffer, bufferLength);
 }
 
 BOOL WINAPI FakeCharToOemA(LPCSTR source, LPSTR destination) {
@@ -77,25 +132,16 @@ BOOL WINAPI FakeWow64Revert(PVOID oldValue) {
 }
 
 // Answers a query that fills a buffer from a table; 0 for a key not in it.
-DWORD FromTable(const std::map<std::string, std::string> &table, LPCSTR key, LPSTR buffer,
-                DWORD size) {
+DWORD FromTable(const std::map<std::string, std::string> &table, const std::string &key,
+                LPWSTR buffer, DWORD size) {
     const auto found = table.find(key);
-    if (found == table.end() || found->second.size() + 1 > size) {
+    const std::wstring value = found != table.end() ? Widen(found->second) : std::wstring();
+    if (found == table.end() || value.size() + 1 > size) {
         fake.lastError = ERROR_FILE_NOT_FOUND;
         return 0;
     }
-    memcpy(buffer, found->second.c_str(), found->second.size() + 1);
-    return static_cast<DWORD>(found->second.size() + 1);
-}
-
-DWORD WINAPI FakeQueryDosDeviceA(LPCSTR device, LPSTR target, DWORD size) {
-    Record("QueryDosDeviceA(" + Text(device) + ")");
-    return FromTable(fake.dosDevices, device, target, size);
-}
-
-BOOL WINAPI FakeGetVolumePathNameA(LPCSTR path, LPSTR volume, DWORD size) {
-    RecordRedirected("GetVolumePathNameA(" + Text(path) + ")", true);
-    return FromTable(fake.volumes, path, volume, size) != 0;
+    std::copy(value.c_str(), value.c_str() + value.size() + 1, buffer);
+    return static_cast<DWORD>(value.size() + 1);
 }
 
 template <typename Function>
@@ -130,6 +176,42 @@ std::string ConsoleOutput() {
     return text;
 }
 
+std::wstring Widen(const std::string &text) {
+    std::wstring wide;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        unsigned long character = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length; ++k) {
+            character = character << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        i += static_cast<size_t>(length);
+        if (character > 0xFFFF) {
+            character -= 0x10000;
+            wide += static_cast<WCHAR>(0xD800 + (character >> 10));
+            character = 0xDC00 + (character & 0x3FF);
+        }
+        wide += static_cast<WCHAR>(character);
+    }
+    return wide;
+}
+
+std::string Narrow(const WCHAR *text) {
+    std::string narrow;
+    for (; *text != 0; ++text) {
+        unsigned long c = static_cast<unsigned long>(*text);
+        if (c >= 0xD800 && c <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned long>(*++text) - 0xDC00);
+        }
+        const int length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        narrow += static_cast<char>(length == 1 ? c : (0xF00 >> length) | (c >> (6 * (length - 1))));
+        for (int k = length - 2; k >= 0; --k) {
+            narrow += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
+        }
+    }
+    return narrow;
+}
+
 std::vector<std::string> CallsTo(const std::vector<std::string> &names) {
     std::vector<std::string> selected;
     for (const std::string &call : fake.calls) {
@@ -153,27 +235,126 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     return TRUE;
 }
 
-DWORD WINAPI SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD bufferLength,
-                         LPSTR buffer, LPSTR *filePart) {
-    RecordRedirected("SearchPathA(" + Text(path) + ", " + Text(fileName) + ", " + Text(extension) +
+DWORD WINAPI GetVersion() {
+    const OSVERSIONINFOA &v = fake.version;
+    return (v.dwPlatformId == VER_PLATFORM_WIN32_NT ? 0 : 0x80000000) | v.dwMajorVersion |
+           v.dwMinorVersion << 8;
+}
+
+LPWSTR WINAPI GetCommandLineW() {
+    static std::wstring line;
+    line = Widen(fake.commandLine);
+    return &line[0];
+}
+
+LPSTR WINAPI GetCommandLineA() {
+    static std::string line;
+    line = ToAnsi(fake.commandLine);
+    return &line[0];
+}
+
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int count, LPWSTR wide, int size) {
+    const UINT page = codePage == CP_ACP ? fake.codePage : codePage;
+    std::wstring result;
+    const std::string bytes = count < 0 ? std::string(text, strlen(text) + 1) : std::string(text, count);
+    for (size_t i = 0; i < bytes.size();) {
+        WCHAR character = static_cast<unsigned char>(bytes[i]) < 0x80 ? bytes[i] : L'?';
+        size_t length = 1;
+        for (const CodePageCharacter &c : codePageCharacters) {
+            if (c.codePage == page && !c.bestFit && bytes.compare(i, strlen(c.bytes), c.bytes) == 0) {
+                character = c.character;
+                length = strlen(c.bytes);
+                break;
+            }
+        }
+        result += character;
+        i += length;
+    }
+    if (size == 0) {
+        return static_cast<int>(result.size());
+    }
+    if (result.size() > static_cast<size_t>(size)) {
+        return 0;
+    }
+    std::copy(result.begin(), result.end(), wide);
+    return static_cast<int>(result.size());
+}
+
+// With best fit, as Windows converts unless told not to; a character the
+// code page lacks altogether becomes "?".
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int count, LPSTR text,
+                               int size, LPCSTR, BOOL *usedDefault) {
+    const UINT page = codePage == CP_ACP ? fake.codePage : codePage;
+    std::string result;
+    const size_t length = count < 0 ? std::char_traits<WCHAR>::length(wide) + 1 : count;
+    for (size_t i = 0; i < length; ++i) {
+        std::string bytes(1, static_cast<char>(wide[i]));
+        if (wide[i] >= 0x80) {
+            bytes = "?";
+            i += wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < length ? 1 : 0;
+            for (const CodePageCharacter &c : codePageCharacters) {
+                if (c.codePage == page && c.character == wide[i]) {
+                    bytes = c.bytes;
+                }
+            }
+        }
+        if (usedDefault != nullptr && bytes == "?" && wide[i] != '?') {
+            *usedDefault = TRUE;
+        }
+        result += bytes;
+    }
+    if (result.size() > static_cast<size_t>(size)) {
+        return 0;
+    }
+    memcpy(text, result.data(), result.size());
+    return static_cast<int>(result.size());
+}
+
+DWORD WINAPI SearchPathW(LPCWSTR path, LPCWSTR fileName, LPCWSTR extension, DWORD bufferLength,
+                         LPWSTR buffer, LPWSTR *filePart) {
+    RecordRedirected("SearchPathW(" + Text(path) + ", " + Text(fileName) + ", " + Text(extension) +
                          ", " + std::to_string(bufferLength) + ")",
                      true);
-    const DWORD length = LookUpPath(fake.searchLength, fake.files, fileName, buffer, bufferLength);
+    const DWORD length =
+        LookUpPath(fake.searchLength, fake.files, Narrow(fileName), buffer, bufferLength);
     if (length != 0 && length < bufferLength && filePart != nullptr) {
-        char *lastSlash = strrchr(buffer, '\\');
-        *filePart = lastSlash != nullptr ? lastSlash + 1 : buffer;
+        *filePart = buffer + std::wstring(buffer).rfind('\\') + 1;
     }
     return length;
 }
 
-DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD bufferLength) {
-    RecordRedirected("GetShortPathNameA(" + Text(longPath) + ", " + std::to_string(bufferLength) + ")",
-                     true);
-    return LookUpPath(fake.shortLength, fake.shortNames, longPath, shortPath, bufferLength);
+DWORD WINAPI SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD bufferLength,
+                         LPSTR buffer, LPSTR *filePart) {
+    static WCHAR wide[MaxPath];
+    const DWORD length = AsAnsi("SearchPathA(" + Text(path) + ", " + FromAnsi(fileName) + ", " +
+                                    Text(extension) + ", " + std::to_string(bufferLength) + ")",
+                                [&] {
+                                    return SearchPathW(nullptr, Widen(FromAnsi(fileName)).c_str(),
+                                                       nullptr, MaxPath, wide, nullptr);
+                                });
+    const DWORD result = AnsiPath(length, wide, buffer, bufferLength);
+    if (result != 0 && result < bufferLength && filePart != nullptr) {
+        *filePart = strrchr(buffer, '\\') + 1;
+    }
+    return result;
 }
 
-BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
-    RecordRedirected("MoveFileExA(" + Text(existing) + ", " + Text(newName) + ", " +
+DWORD WINAPI GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD bufferLength) {
+    RecordRedirected("GetShortPathNameW(" + Text(longPath) + ", " + std::to_string(bufferLength) + ")",
+                     true);
+    return LookUpPath(fake.shortLength, fake.shortNames, Narrow(longPath), shortPath, bufferLength);
+}
+
+DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD bufferLength) {
+    static WCHAR wide[MaxPath];
+    const DWORD length = AsAnsi(
+        "GetShortPathNameA(" + FromAnsi(longPath) + ", " + std::to_string(bufferLength) + ")",
+        [&] { return GetShortPathNameW(Widen(FromAnsi(longPath)).c_str(), wide, MaxPath); });
+    return AnsiPath(length, wide, shortPath, bufferLength);
+}
+
+BOOL WINAPI MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags) {
+    RecordRedirected("MoveFileExW(" + Text(existing) + ", " + Text(newName) + ", " +
                          std::to_string(flags) + ")",
                      true);
     if (!fake.moveFileResult) {
@@ -246,8 +427,26 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
     return strcasecmp(name, "kernel32.dll") == 0 ? &fake.version : nullptr;
 }
 
-// USER32 (as LoadLibraryA gives it) has CharToOemA; KERNEL32 has
-// QueryDosDeviceA and GetVolumePathNameA unless listed in `missing`, and the
+DWORD WINAPI QueryDosDeviceW(LPCWSTR device, LPWSTR target, DWORD size) {
+    Record("QueryDosDeviceW(" + Text(device) + ")");
+    return FromTable(fake.dosDevices, Narrow(device), target, size);
+}
+
+DWORD WINAPI QueryDosDeviceA(LPCSTR device, LPSTR target, DWORD size) {
+    static WCHAR wide[MaxPath];
+    const DWORD length = AsAnsi("QueryDosDeviceA(" + Text(device) + ")", [&] {
+        return QueryDosDeviceW(Widen(FromAnsi(device)).c_str(), wide, MaxPath);
+    });
+    return length != 0 && AnsiPath(length - 1, wide, target, size) < size ? length : 0;
+}
+
+BOOL WINAPI GetVolumePathNameW(LPCWSTR path, LPWSTR volume, DWORD size) {
+    RecordRedirected("GetVolumePathNameW(" + Text(path) + ")", true);
+    return FromTable(fake.volumes, Narrow(path), volume, size) != 0;
+}
+
+// USER32 (as LoadLibraryA gives it) has CharToOemA; KERNEL32 has the
+// functions the program looks up unless listed in `missing`, and the
 // redirector's switches when the fake is 64-bit Windows.
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     Record("GetProcAddress(" + Text(name) + ")");
@@ -258,11 +457,22 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         std::find(fake.missing.begin(), fake.missing.end(), name) != fake.missing.end()) {
         return nullptr;
     }
-    if (strcmp(name, "QueryDosDeviceA") == 0) {
-        return Exported(&FakeQueryDosDeviceA);
-    }
-    if (strcmp(name, "GetVolumePathNameA") == 0) {
-        return Exported(&FakeGetVolumePathNameA);
+    const std::map<std::string, FARPROC> kernel32 = {
+        {"SearchPathW", Exported(&SearchPathW)},
+        {"GetFullPathNameW", Exported(&GetFullPathNameW)},
+        {"GetShortPathNameW", Exported(&GetShortPathNameW)},
+        {"GetSystemDirectoryW", Exported(&GetSystemDirectoryW)},
+        {"GetFileAttributesW", Exported(&GetFileAttributesW)},
+        {"GetDriveTypeW", Exported(&GetDriveTypeW)},
+        {"QueryDosDeviceA", Exported(&QueryDosDeviceA)},
+        {"QueryDosDeviceW", Exported(&QueryDosDeviceW)},
+        {"GetVolumePathNameW", Exported(&GetVolumePathNameW)},
+        {"MoveFileExW", Exported(&MoveFileExW)},
+        {"lstrcmpiW", Exported(&lstrcmpiW)},
+    };
+    const auto found = kernel32.find(name);
+    if (found != kernel32.end()) {
+        return found->second;
     }
     if (fake.wow64 && strcmp(name, "Wow64DisableWow64FsRedirection") == 0) {
         return Exported(&FakeWow64Disable);
@@ -278,8 +488,9 @@ BOOL WINAPI FreeLibrary(HMODULE module) {
     return module == &fake;
 }
 
-DWORD WINAPI GetFileAttributesA(LPCSTR path) {
-    RecordRedirected("GetFileAttributesA(" + Text(path) + ")", true);
+DWORD WINAPI GetFileAttributesW(LPCWSTR pathText) {
+    const std::string path = Narrow(pathText);
+    RecordRedirected("GetFileAttributesW(" + path + ")", true);
     const bool folder = std::find(fake.folders.begin(), fake.folders.end(), path) != fake.folders.end();
     const auto given = fake.attributes.find(path);
     if (given != fake.attributes.end()) {
@@ -288,36 +499,66 @@ DWORD WINAPI GetFileAttributesA(LPCSTR path) {
     return folder ? FILE_ATTRIBUTE_DIRECTORY : 0x20;  // FILE_ATTRIBUTE_ARCHIVE
 }
 
-UINT WINAPI GetDriveTypeA(LPCSTR root) {
-    RecordRedirected("GetDriveTypeA(" + Text(root) + ")", true);
-    const auto found = fake.driveTypes.find(root);
+DWORD WINAPI GetFileAttributesA(LPCSTR path) {
+    return AsAnsi("GetFileAttributesA(" + FromAnsi(path) + ")",
+                  [&] { return GetFileAttributesW(Widen(FromAnsi(path)).c_str()); });
+}
+
+UINT WINAPI GetDriveTypeW(LPCWSTR root) {
+    RecordRedirected("GetDriveTypeW(" + Text(root) + ")", true);
+    const auto found = fake.driveTypes.find(Narrow(root));
     return found != fake.driveTypes.end() ? found->second : 3;  // DRIVE_FIXED
 }
 
-DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD bufferLength, LPSTR buffer, LPSTR *filePart) {
-    Record("GetFullPathNameA(" + Text(name) + ", " + std::to_string(bufferLength) + ")");
+UINT WINAPI GetDriveTypeA(LPCSTR root) {
+    return AsAnsi("GetDriveTypeA(" + Text(root) + ")",
+                  [&] { return GetDriveTypeW(Widen(FromAnsi(root)).c_str()); });
+}
+
+DWORD WINAPI GetFullPathNameW(LPCWSTR nameText, DWORD bufferLength, LPWSTR buffer, LPWSTR *filePart) {
+    const std::string name = Narrow(nameText);
+    Record("GetFullPathNameW(" + name + ", " + std::to_string(bufferLength) + ")");
     const bool full = name[0] == '\\' || (name[0] != '\0' && name[1] == ':');
-    const DWORD length = CopyPath(full ? name : fake.currentDirectory + "\\" + name, buffer,
-                                  bufferLength);
+    const DWORD length =
+        CopyPath(Widen(full ? name : fake.currentDirectory + "\\" + name), buffer, bufferLength);
     if (length < bufferLength) {
-        *filePart = strrchr(buffer, '\\') + 1;
+        *filePart = buffer + std::wstring(buffer).rfind('\\') + 1;
     }
     return length;
 }
 
+DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD bufferLength, LPSTR buffer, LPSTR *filePart) {
+    static WCHAR wide[MaxPath];
+    LPWSTR widePart = nullptr;
+    const DWORD length = AsAnsi(
+        "GetFullPathNameA(" + FromAnsi(name) + ", " + std::to_string(bufferLength) + ")",
+        [&] { return GetFullPathNameW(Widen(FromAnsi(name)).c_str(), MaxPath, wide, &widePart); });
+    const DWORD result = AnsiPath(length, wide, buffer, bufferLength);
+    if (result < bufferLength) {
+        *filePart = strrchr(buffer, '\\') + 1;
+    }
+    return result;
+}
+
+UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size) {
+    Record("GetSystemDirectoryW(" + std::to_string(size) + ")");
+    return CopyPath(Widen(fake.systemDirectory), buffer, size);
+}
+
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
-    Record("GetSystemDirectoryA(" + std::to_string(size) + ")");
-    return CopyPath(fake.systemDirectory, buffer, size);
+    static WCHAR wide[MaxPath];
+    const DWORD length = AsAnsi("GetSystemDirectoryA(" + std::to_string(size) + ")",
+                                [&] { return GetSystemDirectoryW(wide, MaxPath); });
+    return AnsiPath(length, wide, buffer, size);
+}
+
+int WINAPI lstrcmpiW(LPCWSTR first, LPCWSTR second) {
+    return strcasecmp(Narrow(first).c_str(), Narrow(second).c_str());
 }
 
 int WINAPI lstrcmpiA(LPCSTR first, LPCSTR second) { return strcasecmp(first, second); }
 
 int WINAPI lstrlenA(LPCSTR text) { return static_cast<int>(strlen(text)); }
-
-LPSTR WINAPI lstrcpynA(LPSTR to, LPCSTR from, int size) {
-    snprintf(to, static_cast<size_t>(size), "%s", from);
-    return to;
-}
 
 HANDLE WINAPI GetStdHandle(DWORD which) {
     return which == STD_OUTPUT_HANDLE ? &fake.console : nullptr;

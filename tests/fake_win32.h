@@ -16,27 +16,32 @@ struct FakeWindows {
     BOOL versionResult = TRUE;
     OSVERSIONINFOA version{};
 
-    // SearchPathA: an argument found here yields its full path; any other
+    // Names are UTF-8 here. The wide functions take them as UTF-16; the
+    // ANSI ones are thin wrappers over those, converting through the code
+    // page below as Windows does (with best fit), and record their own name.
+
+    // SearchPath: an argument found here yields its full path; any other
     // fails with ERROR_FILE_NOT_FOUND. searchLength overrides the returned
     // length (for paths that do not fit), leaving the buffer untouched.
     std::map<std::string, std::string> files;
     std::map<std::string, DWORD> searchLength;
 
-    // GetShortPathNameA: a path found here yields its short form; any other
+    // GetShortPathName: a path found here yields its short form; any other
     // fails with ERROR_FILE_NOT_FOUND. shortLength overrides as above.
     std::map<std::string, std::string> shortNames;
     std::map<std::string, DWORD> shortLength;
 
-    // GetFileAttributesA: a folder for the paths listed, a file otherwise,
+    // GetFileAttributes: a folder for the paths listed, a file otherwise,
     // or the attributes given here.
     std::vector<std::string> folders;
     std::map<std::string, DWORD> attributes;
-    // QueryDosDeviceA and GetVolumePathNameA (KERNEL32 lacks those listed in
-    // `missing`): a letter's target ("S:"), a path's volume; any other fails.
+    // QueryDosDevice and GetVolumePathName: a letter's target ("S:"), a
+    // path's volume; any other fails. KERNEL32 lacks the functions listed
+    // in `missing` (all the wide ones are looked up).
     std::map<std::string, std::string> dosDevices;
     std::map<std::string, std::string> volumes;
     std::vector<std::string> missing;
-    // GetDriveTypeA: the type per root ("N:\\"); any other is a fixed drive.
+    // GetDriveType: the type per root ("N:\\"); any other is a fixed drive.
     std::map<std::string, UINT> driveTypes;
 
     // The two registering calls: what they return and the error they leave.
@@ -50,7 +55,7 @@ struct FakeWindows {
     bool localAllocFails = false;  // LocalAlloc returns NULL
     bool user32Missing = false;    // LoadLibraryA("user32.dll") fails
 
-    // GetFullPathNameA puts a relative name in currentDirectory.
+    // GetFullPathName puts a relative name in currentDirectory.
     std::string currentDirectory = "C:\\work";
     std::string systemDirectory = "C:\\WINDOWS\\system32";
 
@@ -62,6 +67,11 @@ struct FakeWindows {
     bool wow64Fails = false;
     bool redirectionOff = false;
     std::vector<std::string> redirectionFaults;
+
+    // The ANSI code page, of those below, and the command line (UTF-8), which
+    // GetCommandLineA gives in that code page.
+    UINT codePage = 1252;
+    std::string commandLine;
 
     std::string console;  // every byte written to standard output
 
@@ -82,6 +92,10 @@ std::string ConsoleOutput();
 
 // The calls whose names are listed, in the order they were made.
 std::vector<std::string> CallsTo(const std::vector<std::string> &names);
+
+// UTF-8 to UTF-16 (a surrogate pair for a character beyond U+FFFF), and back.
+std::wstring Widen(const std::string &text);
+std::string Narrow(const WCHAR *text);
 
 // The fake's CharToOemA turns the ANSI e-acute (0xE9) into the OEM one (0x82),
 // so that tests can see whether a text was converted.

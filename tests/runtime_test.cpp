@@ -9,19 +9,25 @@
 #include "fake_win32.h"
 #include "messages.h"
 #include "runtime/runtime.h"
+#include "win32/names.h"
 
 namespace {
 
 using Vector = std::vector<std::string>;
 
-// Splits with storage of the given sizes; an empty vector when it does not fit.
+// Splits a command line (UTF-8) with storage of the given sizes; an empty
+// vector when it does not fit.
 Vector Split(const std::string &commandLine, size_t textSize = MaxArgumentText,
              int argvSize = MaxArguments) {
-    static char text[MaxArgumentText];
-    static char *argv[MaxArguments];
-    const int argc = SplitCommandLine(commandLine.c_str(), text, textSize, argv, argvSize);
+    static WCHAR text[MaxArgumentText];
+    static WCHAR *argv[MaxArguments];
+    const int argc = SplitCommandLine(Widen(commandLine).c_str(), text, textSize, argv, argvSize);
     EXPECT_TRUE(argc == 0 || argv[argc] == nullptr);
-    return Vector(argv, argv + argc);
+    Vector vector;
+    for (int i = 0; i < argc; ++i) {
+        vector.push_back(Narrow(argv[i]));
+    }
+    return vector;
 }
 
 struct SplitCase {
@@ -59,6 +65,8 @@ const SplitCase splitCases[] = {
     {R"(p \a\b\ c\)", {"p", R"(\a\b\)", R"(c\)"}},
     {R"(p \\\\)", {"p", R"(\\\\)"}},
     {R"(p C:\dir\ "C:\dir\\" x)", {"p", R"(C:\dir\)", R"(C:\dir\)", "x"}},
+    // Only the ASCII quote quotes: fullwidth ones are part of a name.
+    {"p \"new.dll＂ ＂zloty.dll\" x", {"p", "new.dll＂ ＂zloty.dll", "x"}},
 };
 
 class SplitCommandLineTest : public testing::TestWithParam<SplitCase> {};
@@ -84,6 +92,40 @@ TEST(SplitCommandLine, TheLongestCommandLinesFit) {
     }
     EXPECT_EQ(Split(singles).size(), 1 + (MaxCommandLine - 1) / 2);
     EXPECT_EQ(Split(std::string(MaxCommandLine, 'x')).size(), 1u);
+}
+
+struct ProcessCase {
+    const char *name;
+    DWORD platformId;
+    UINT codePage;
+    const char *commandLine;  // as the user typed it
+    Vector argv;
+};
+
+// NT's own Unicode command line, never its best-fit ANSI copy; on 95/98 the
+// ANSI one, read by characters.
+const ProcessCase processCases[] = {
+    {"NtFullwidthQuotes", VER_PLATFORM_WIN32_NT, 1252, "q \"new.dll＂ ＂zloty.dll\"",
+     {"q", "new.dll＂ ＂zloty.dll"}},
+    {"NtYenSignIsNoBackslash", VER_PLATFORM_WIN32_NT, 932, "q x¥a.dll b", {"q", "x¥a.dll", "b"}},
+    {"Win98TrailByteBeforeQuote", VER_PLATFORM_WIN32_WINDOWS, 932, "q \"a 表\" b.dll",
+     {"q", "a 表", "b.dll"}},
+};
+
+TEST(SplitProcessCommandLine, ReadsTheCommandLineWindowsHolds) {
+    for (const ProcessCase &c : processCases) {
+        ResetFake();
+        fake.version.dwPlatformId = c.platformId;
+        fake.codePage = c.codePage;
+        fake.commandLine = c.commandLine;
+        WCHAR **argv = nullptr;
+        const int argc = SplitProcessCommandLine(ProcessCommandLine(), argv);
+        Vector split;
+        for (int i = 0; i < argc; ++i) {
+            split.push_back(Narrow(argv[i]));
+        }
+        EXPECT_EQ(split, c.argv) << c.name;
+    }
 }
 
 struct FormatCase {

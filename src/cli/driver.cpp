@@ -14,7 +14,7 @@ void WriteLine(const char *text) {
 
 }  // namespace
 
-ExitStatus RunQuarvel(int argc, char *argv[]) {
+ExitStatus RunQuarvel(int argc, WCHAR *argv[]) {
     WriteLine(MSG_BANNER);
 
     // The platform is identified on every run, before the arguments are read.

@@ -6,6 +6,6 @@
 
 // Runs Quarvel once with the argument vector of main (program name first) and
 // returns the status the process ends with.
-ExitStatus RunQuarvel(int argc, char *argv[]);
+ExitStatus RunQuarvel(int argc, WCHAR *argv[]);
 
 #endif

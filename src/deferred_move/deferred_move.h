@@ -4,6 +4,7 @@
 #define QUARVEL_DEFERRED_MOVE_H
 
 #include "../platform_id/platform_id.h"
+#include "../win32/names.h"
 
 // The process exit status.
 enum ExitStatus {
@@ -33,25 +34,29 @@ enum OwnError : DWORD {
 // Resolves both arguments, then registers the move by the given mechanism
 // (ReplaceAtReboot or StartupRenameList). On failure the failure report has
 // been printed; on Success nothing has been printed.
-ExitStatus RequestDeferredMove(const char *source, const char *destination,
+ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
                                DeferMechanism mechanism);
 
 // Looks the argument up on the system's search path. On success the buffer
 // holds the full path of an existing file (not a folder); on failure the
 // reason is left for GetLastError.
-bool ResolveOnSearchPath(const char *argument, char (&fullPath)[MAX_PATH]);
+bool ResolveOnSearchPath(const WCHAR *argument, WCHAR (&fullPath)[MaxPath]);
 
 // Converts a full path to its short (8.3) form; on failure the reason is left
 // for GetLastError.
-bool ShortenPath(const char *fullPath, char (&shortPath)[MAX_PATH]);
+bool ShortenPath(const WCHAR *fullPath, WCHAR (&shortPath)[MaxPath]);
 
 // The last component of a path.
-const char *FileName(const char *path);
+const WCHAR *FileName(const WCHAR *path);
+
+// A path in Windows' own notation for a local path, \\?\C:\... or
+// \\.\C:\..., from its drive letter on; any other path as it is.
+const WCHAR *LocalPath(const WCHAR *path);
 
 // Whether the argument's full path goes through the Windows folder's
 // Sysnative, a folder that 64-bit Windows shows to 32-bit programs only.
 // Looks at the name alone.
-bool GoesThroughSysnative(const char *argument);
+bool GoesThroughSysnative(const WCHAR *argument);
 
 // The WOW64 file system redirector, for the 32-bit build on 64-bit Windows:
 // while it is off, System32 is the native System32, as it is for the
@@ -67,6 +72,6 @@ void TurnRedirectionOn();
 // folder the letter stands for). Must be called before any other platform
 // call, so that the code read is that call's own. Turns the redirector on
 // again once it has read the code.
-void ReportFailure(const char *argument, const char *detail = nullptr);
+void ReportFailure(const WCHAR *argument, const WCHAR *detail = nullptr);
 
 #endif

@@ -4,31 +4,34 @@
 
 namespace {
 
-// Reads the result of a call that fills a MAX_PATH buffer: zero is failure,
-// with the reason already set; MAX_PATH or more is the size the path would
-// need, so the buffer holds no path at all.
-bool PathFits(DWORD length, char (&path)[MAX_PATH]) {
+// Reads the result of a call that fills a path buffer: zero is failure, with
+// the reason already set; the buffer's size or more is the size the path
+// would need, so the buffer holds no path at all.
+bool PathFits(DWORD length, WCHAR (&path)[MaxPath]) {
     if (length == 0) {
         return false;
     }
-    if (length >= MAX_PATH) {
-        path[0] = '\0';
+    if (length >= MaxPath) {
+        path[0] = 0;
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
     return true;
 }
 
+bool IsDriveLetterPath(const WCHAR *path) {
+    return ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':';
+}
+
 }  // namespace
 
-bool ResolveOnSearchPath(const char *argument, char (&fullPath)[MAX_PATH]) {
-    LPSTR filePart = nullptr;
-    if (!PathFits(SearchPathA(nullptr, argument, nullptr, MAX_PATH, fullPath, &filePart), fullPath)) {
+bool ResolveOnSearchPath(const WCHAR *argument, WCHAR (&fullPath)[MaxPath]) {
+    if (!PathFits(SearchPathName(argument, fullPath, MaxPath), fullPath)) {
         return false;
     }
-    // SearchPathA finds folders too; neither mechanism can move one onto a
+    // SearchPath finds folders too; neither mechanism can move one onto a
     // file or replace one, and a folder moved onto a file destroys the file.
-    const DWORD attributes = GetFileAttributesA(fullPath);
+    const DWORD attributes = FileAttributes(fullPath);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return false;
     }
@@ -39,13 +42,13 @@ bool ResolveOnSearchPath(const char *argument, char (&fullPath)[MAX_PATH]) {
     return true;
 }
 
-bool ShortenPath(const char *fullPath, char (&shortPath)[MAX_PATH]) {
-    return PathFits(GetShortPathNameA(fullPath, shortPath, MAX_PATH), shortPath);
+bool ShortenPath(const WCHAR *fullPath, WCHAR (&shortPath)[MaxPath]) {
+    return PathFits(ShortPathName(fullPath, shortPath, MaxPath), shortPath);
 }
 
-const char *FileName(const char *path) {
-    const char *name = path;
-    for (const char *c = path; *c != '\0'; ++c) {
+const WCHAR *FileName(const WCHAR *path) {
+    const WCHAR *name = path;
+    for (const WCHAR *c = path; *c != 0; ++c) {
         if (*c == '\\') {
             name = c + 1;
         }
@@ -53,33 +56,39 @@ const char *FileName(const char *path) {
     return name;
 }
 
-bool GoesThroughSysnative(const char *argument) {
-    char fullPath[MAX_PATH];
-    char systemFolder[MAX_PATH];
-    LPSTR filePart = nullptr;
-    const DWORD length = GetFullPathNameA(argument, MAX_PATH, fullPath, &filePart);
-    const UINT systemLength = GetSystemDirectoryA(systemFolder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || systemLength == 0 || systemLength >= MAX_PATH) {
+const WCHAR *LocalPath(const WCHAR *path) {
+    const bool deviceForm = path[0] == '\\' && path[1] == '\\' && (path[2] == '?' || path[2] == '.') &&
+                            path[3] == '\\';
+    return deviceForm && IsDriveLetterPath(path + 4) ? path + 4 : path;
+}
+
+bool GoesThroughSysnative(const WCHAR *argument) {
+    static WCHAR fullPathText[MaxPath];
+    static WCHAR systemFolder[MaxPath];
+    const DWORD length = FullPathName(argument, fullPathText, MaxPath);
+    const UINT systemLength = SystemDirectory(systemFolder, MaxPath);
+    if (length == 0 || length >= MaxPath || systemLength == 0 || systemLength >= MaxPath) {
         return false;
     }
     // Sysnative stands beside the system folder, in the Windows folder. (The
     // Windows folder is not asked for: on a terminal server a program may be
     // given a private one of the user's.)
+    WCHAR *fullPath = const_cast<WCHAR *>(LocalPath(fullPathText));
     const DWORD parent = static_cast<DWORD>(FileName(systemFolder) - systemFolder);
-    if (parent == 0 || length < parent) {
+    if (parent == 0 || TextLength(fullPath) < parent) {
         return false;
     }
     // The full path's component after the Windows folder, and its start.
-    char *folder = fullPath + parent;
-    char *end = folder;
-    while (*end != '\0' && *end != '\\') {
+    WCHAR *folder = fullPath + parent;
+    WCHAR *end = folder;
+    while (*end != 0 && *end != '\\') {
         ++end;
     }
-    *end = '\0';
-    if (lstrcmpiA(folder, "Sysnative") != 0) {
+    *end = 0;
+    if (!SameText(folder, L"Sysnative")) {
         return false;
     }
-    *folder = '\0';
-    systemFolder[parent] = '\0';
-    return lstrcmpiA(fullPath, systemFolder) == 0;
+    *folder = 0;
+    systemFolder[parent] = 0;
+    return SameText(fullPath, systemFolder);
 }

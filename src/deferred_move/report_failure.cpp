@@ -53,14 +53,14 @@ const char *OwnReport(DWORD errorCode) {
 
 }  // namespace
 
-void ReportFailure(const char *argument, const char *detail) {
+void ReportFailure(const WCHAR *argument, const WCHAR *detail) {
     const DWORD errorCode = GetLastError();
     // The system's text and USER32 are loaded from the real System32.
     TurnRedirectionOn();
     const char *ownReport = OwnReport(errorCode);
     if (ownReport != nullptr) {
         WriteFormatted(MSG_ERROR_WITH, argument, "");
-        WriteFormatted(ownReport, detail != nullptr ? detail : "");
+        WriteFormatted(ownReport, detail != nullptr ? detail : L"");
         return;
     }
 

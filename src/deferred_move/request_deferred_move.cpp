@@ -7,14 +7,25 @@ namespace {
 // One request, as the checks before its registration see it.
 struct Request {
     DeferMechanism mechanism;
-    char sourcePath[MAX_PATH];  // the full paths found
-    char destinationPath[MAX_PATH];
+    WCHAR sourcePath[MaxPath];  // the full paths found
+    WCHAR destinationPath[MaxPath];
     bool shortened;  // whether the short (8.3) forms below are filled
-    char shortSource[MAX_PATH];
-    char shortDestination[MAX_PATH];
-    DWORD reason;             // why a check refused it
-    char detail[MAX_PATH];    // what the report names besides the argument
+    WCHAR shortSource[MaxPath];
+    WCHAR shortDestination[MaxPath];
+    DWORD reason;            // why a check refused it
+    WCHAR detail[MaxPath];   // what the report names besides the argument
 };
+
+// Too large for the stack.
+Request request;
+
+void CopyText(WCHAR (&to)[MaxPath], const WCHAR *from) {
+    DWORD i = 0;
+    for (; i + 1 < MaxPath && from[i] != 0; ++i) {
+        to[i] = from[i];
+    }
+    to[i] = 0;
+}
 
 // The checks, each of which may refuse the request and set its reason. The
 // Session Manager (NT) and WININIT (95/98) run the moves early in the start,
@@ -23,16 +34,17 @@ struct Request {
 // Deferred moves run before the network is available; removable media may be
 // absent then, a CD cannot be written and a RAM disk starts empty. Only a
 // fixed local disk is certain to be there.
-bool IsOffFixedDisk(Request &request, const char *path) {
+bool IsOffFixedDisk(Request &request, const WCHAR *path) {
+    path = LocalPath(path);
     request.reason = OnNetworkDrive;
     if (path[0] == '\\' && path[1] == '\\') {
-        return true;  // \\server\share\..., or any other \\ form
+        return true;  // \\server\share\..., \\?\UNC\..., or any other \\ form
     }
     if (path[1] != ':') {
         return false;  // left to the drive comparison
     }
-    const char root[] = {path[0], ':', '\\', '\0'};
-    const UINT type = GetDriveTypeA(root);
+    const WCHAR root[] = {path[0], ':', '\\', 0};
+    const UINT type = DriveType(root);
     if (type != DRIVE_REMOTE) {
         request.reason = NotOnFixedDisk;
     }
@@ -41,54 +53,51 @@ bool IsOffFixedDisk(Request &request, const char *path) {
 
 // A SUBST or DefineDosDevice letter belongs to the logon session, and the
 // restart comes before any logon. Such a letter's target names a path
-// (\??\C:\work) where a disk's names a device. QueryDosDeviceA is NT's.
-bool IsOnSubstLetter(Request &request, const char *path) {
-    const QueryDosDeviceProc queryDosDevice = Kernel32Function<QueryDosDeviceProc>("QueryDosDeviceA");
-    const char letter[] = {path[0], ':', '\0'};
-    char target[MAX_PATH];
-    if (path[1] != ':' || queryDosDevice == nullptr ||
-        queryDosDevice(letter, target, MAX_PATH) == 0 || target[0] != '\\' || target[1] != '?' ||
-        target[2] != '?' || target[3] != '\\') {
+// (\??\C:\work) where a disk's names a device. QueryDosDevice is NT's.
+bool IsOnSubstLetter(Request &request, const WCHAR *path) {
+    path = LocalPath(path);
+    const WCHAR letter[] = {path[0], ':', 0};
+    WCHAR *target = request.detail;
+    if (path[1] != ':' || DosDeviceTarget(letter, target, MaxPath) == 0 || target[0] != '\\' ||
+        target[1] != '?' || target[2] != '?' || target[3] != '\\') {
+        target[0] = 0;
         return false;
     }
-    lstrcpynA(request.detail, target + 4, MAX_PATH);
+    CopyText(request.detail, target + 4);
     request.reason = OnSubstDrive;
     return true;
 }
 
 // The restart may follow a link and move the file it points to.
-bool IsLink(Request &request, const char *path) {
-    const DWORD attributes = GetFileAttributesA(path);
+bool IsLink(Request &request, const WCHAR *path) {
+    const DWORD attributes = FileAttributes(path);
     request.reason = LinkNotFile;
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Both mechanisms rename, and a rename cannot leave its drive...
-bool IsOnOtherDrive(Request &request, const char *) {
+bool IsOnOtherDrive(Request &request, const WCHAR *) {
+    const WCHAR *source = LocalPath(request.sourcePath);
+    const WCHAR *destination = LocalPath(request.destinationPath);
     request.reason = ERROR_NOT_SAME_DEVICE;
-    return request.sourcePath[1] != ':' || request.destinationPath[1] != ':' ||
-           UpperAscii(request.sourcePath[0]) != UpperAscii(request.destinationPath[0]);
+    return source[1] != ':' || destination[1] != ':' || (source[0] | 0x20) != (destination[0] | 0x20);
 }
 
 // ... nor its volume, which may be mounted in a folder of the drive or
-// reached through a junction. GetVolumePathNameA is from Windows 2000 on.
-bool IsOnOtherVolume(Request &request, const char *) {
-    const GetVolumePathNameProc volumePathName =
-        Kernel32Function<GetVolumePathNameProc>("GetVolumePathNameA");
-    char sourceVolume[MAX_PATH];
-    char destinationVolume[MAX_PATH];
+// reached through a junction. GetVolumePathName is from Windows 2000 on.
+bool IsOnOtherVolume(Request &request, const WCHAR *) {
+    static WCHAR sourceVolume[MaxPath];
+    static WCHAR destinationVolume[MaxPath];
     request.reason = ERROR_NOT_SAME_DEVICE;
-    return volumePathName != nullptr && volumePathName(request.sourcePath, sourceVolume, MAX_PATH) &&
-           volumePathName(request.destinationPath, destinationVolume, MAX_PATH) &&
-           lstrcmpiA(sourceVolume, destinationVolume) != 0;
+    return VolumePathName(request.sourcePath, sourceVolume, MaxPath) &&
+           VolumePathName(request.destinationPath, destinationVolume, MaxPath) &&
+           !SameText(LocalPath(sourceVolume), LocalPath(destinationVolume));
 }
 
 // The short forms tell a long name from its own short form. Windows 95 and
 // 98 need them for the entry, so there a failure ends the request; on NT
 // they only serve the comparison of the two names.
-bool CannotShorten(Request &request, const char *) {
+bool CannotShorten(Request &request, const WCHAR *) {
     request.shortened = ShortenPath(request.sourcePath, request.shortSource) &&
                         ShortenPath(request.destinationPath, request.shortDestination);
     if (request.shortened || request.mechanism != DeferMechanism::StartupRenameList) {
@@ -98,35 +107,36 @@ bool CannotShorten(Request &request, const char *) {
     return true;
 }
 
-bool IsSameFile(Request &request, const char *) {
+bool IsSameFile(Request &request, const WCHAR *) {
     request.reason = SameFile;
-    return lstrcmpiA(request.sourcePath, request.destinationPath) == 0 ||
-           (request.shortened && lstrcmpiA(request.shortSource, request.shortDestination) == 0);
+    return SameText(LocalPath(request.sourcePath), LocalPath(request.destinationPath)) ||
+           (request.shortened &&
+            SameText(LocalPath(request.shortSource), LocalPath(request.shortDestination)));
 }
 
 // NTFS refuses to replace a read-only file, and DOS to delete one.
-bool IsReadOnly(Request &request, const char *path) {
-    const DWORD attributes = GetFileAttributesA(path);
+bool IsReadOnly(Request &request, const WCHAR *path) {
+    const DWORD attributes = FileAttributes(path);
     request.reason = ReadOnlyFile;
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 // On 95/98 the file would exist under its short name only after the
 // restart, and programs that open the long name would no longer find it.
-bool KeepsOnlyShortName(Request &request, const char *) {
+bool KeepsOnlyShortName(Request &request, const WCHAR *) {
     if (request.mechanism != DeferMechanism::StartupRenameList) {
         return false;
     }
-    const char *shortName = FileName(request.shortDestination);
-    lstrcpynA(request.detail, shortName, MAX_PATH);
+    const WCHAR *shortName = FileName(request.shortDestination);
+    CopyText(request.detail, shortName);
     request.reason = ShortNameOnly;
-    return lstrcmpiA(FileName(request.destinationPath), shortName) != 0;
+    return !SameText(FileName(request.destinationPath), shortName);
 }
 
 enum class Names { Source, Destination, Each };  // Each: Source's path, then Destination's
 
 struct Check {
-    bool (*refuses)(Request &request, const char *path);
+    bool (*refuses)(Request &request, const WCHAR *path);
     Names names;        // the argument the report names, and whose path is checked
     ExitStatus status;  // the status a refusal ends with
 };
@@ -144,8 +154,8 @@ const Check checks[] = {
     {KeepsOnlyShortName, Names::Destination, CannotCarryOut},
 };
 
-ExitStatus Refuse(const char *argument, DWORD reason, ExitStatus status = CannotCarryOut,
-                  const char *detail = nullptr) {
+ExitStatus Refuse(const WCHAR *argument, DWORD reason, ExitStatus status = CannotCarryOut,
+                  const WCHAR *detail = nullptr) {
     SetLastError(reason);
     ReportFailure(argument, detail);
     return status;
@@ -156,8 +166,8 @@ ExitStatus Refuse(const char *argument, DWORD reason, ExitStatus status = Cannot
 // section out before long file names are available. The second call writes
 // the system's cached copy of the file out to disk; it is documented to
 // return FALSE, so its result says nothing.
-bool AddToStartupRenameList(const char *shortSource, const char *shortDestination) {
-    if (!WritePrivateProfileStringA("rename", shortDestination, shortSource, "wininit.ini")) {
+bool AddToStartupRenameList(const WCHAR *shortSource, const WCHAR *shortDestination) {
+    if (!AddRenameEntry(shortSource, shortDestination)) {
         return false;
     }
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, "wininit.ini");
@@ -166,9 +176,8 @@ bool AddToStartupRenameList(const char *shortSource, const char *shortDestinatio
 
 }  // namespace
 
-ExitStatus RequestDeferredMove(const char *source, const char *destination,
+ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
                                DeferMechanism mechanism) {
-    Request request;
     request.mechanism = mechanism;
     request.shortened = false;
     request.detail[0] = '\0';
@@ -210,8 +219,7 @@ ExitStatus RequestDeferredMove(const char *source, const char *destination,
     bool registered = false;
     switch (mechanism) {
     case DeferMechanism::ReplaceAtReboot:
-        registered = MoveFileExA(request.sourcePath, request.destinationPath,
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+        registered = MoveAtReboot(request.sourcePath, request.destinationPath) != FALSE;
         break;
     case DeferMechanism::StartupRenameList:
         registered = AddToStartupRenameList(request.shortSource, request.shortDestination);

@@ -10,18 +10,21 @@
 // - inside a quoted part, two double quotes give one literal quote and the
 //   quoted part goes on (as msvcrt.dll does under Wine, and as Microsoft's
 //   own example shows).
+// It reads characters, never bytes: on NT the command line is Unicode, and
+// on 95/98 it is converted from the ANSI code page first, so that the second
+// byte of a double-byte character is never taken for a backslash.
 #include "runtime.h"
 
 namespace {
 
 struct Splitter {
-    char *text;
+    WCHAR *text;
     size_t textSize;
     size_t used;
     bool full;
 };
 
-void Put(Splitter &splitter, char c) {
+void Put(Splitter &splitter, WCHAR c) {
     if (splitter.used == splitter.textSize) {
         splitter.full = true;
         return;
@@ -35,11 +38,11 @@ void PutBackslashes(Splitter &splitter, size_t count) {
     }
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(WCHAR c) { return c == ' ' || c == '\t'; }
 
 // Copies one entry of the vector, starting at `p`; returns where it ends.
 // In the program's name, backslashes are plain characters.
-const char *CopyArgument(Splitter &splitter, const char *p, bool programName) {
+const WCHAR *CopyArgument(Splitter &splitter, const WCHAR *p, bool programName) {
     bool quoted = false;
     for (;;) {
         size_t backslashes = 0;
@@ -49,7 +52,7 @@ const char *CopyArgument(Splitter &splitter, const char *p, bool programName) {
         }
         if (*p != '"') {
             PutBackslashes(splitter, backslashes);
-            if (*p == '\0' || (!quoted && IsBlank(*p))) {
+            if (*p == 0 || (!quoted && IsBlank(*p))) {
                 return p;
             }
             Put(splitter, *p++);
@@ -70,11 +73,11 @@ const char *CopyArgument(Splitter &splitter, const char *p, bool programName) {
 
 }  // namespace
 
-int SplitCommandLine(const char *commandLine, char *text, size_t textSize, char **argv,
+int SplitCommandLine(const WCHAR *commandLine, WCHAR *text, size_t textSize, WCHAR **argv,
                      int argvSize) {
     Splitter splitter = {text, textSize, 0, false};
     int argc = 0;
-    const char *p = commandLine;
+    const WCHAR *p = commandLine;
 
     // The program's name is the first entry even when it is empty.
     for (;;) {
@@ -83,12 +86,12 @@ int SplitCommandLine(const char *commandLine, char *text, size_t textSize, char 
         }
         argv[argc] = splitter.text + splitter.used;
         p = CopyArgument(splitter, p, argc == 0);
-        Put(splitter, '\0');
+        Put(splitter, 0);
         ++argc;
         while (IsBlank(*p)) {
             ++p;
         }
-        if (*p == '\0' || splitter.full) {
+        if (*p == 0 || splitter.full) {
             break;
         }
     }
@@ -99,9 +102,9 @@ int SplitCommandLine(const char *commandLine, char *text, size_t textSize, char 
     return argc;
 }
 
-int SplitProcessCommandLine(const char *commandLine, char **&argv) {
-    static char text[MaxArgumentText];
-    static char *vector[MaxArguments];
+int SplitProcessCommandLine(const WCHAR *commandLine, WCHAR **&argv) {
+    static WCHAR text[MaxArgumentText];
+    static WCHAR *vector[MaxArguments];
     argv = vector;
     return SplitCommandLine(commandLine, text, sizeof text, vector, MaxArguments);
 }

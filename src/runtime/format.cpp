@@ -1,6 +1,8 @@
-// Formatting text into fixed buffers: the three conversions the program's
+// Formatting text into fixed buffers: the four conversions the program's
 // messages use, and nothing else.
 #include "runtime.h"
+
+#include "../win32/names.h"
 
 namespace {
 
@@ -29,13 +31,30 @@ void AppendDecimal(TextBuffer &buffer, unsigned long value, bool negative) {
     }
 }
 
+// A wide text in the ANSI code page: each character that has no exact form
+// there is written as "?", never as a look-alike.
+void AppendWideText(TextBuffer &buffer, const WCHAR *text) {
+    while (*text != 0) {
+        char bytes[2];
+        int units = 1;
+        const int count = AnsiCharacter(text, bytes, units);
+        for (int i = 0; i < count; ++i) {
+            AppendChar(buffer, bytes[i]);
+        }
+        if (count == 0) {
+            AppendChar(buffer, '?');
+        }
+        text += units;
+    }
+}
+
 // The length of the conversion at `format` (just past its '%'), or 0 if it
-// is not one of "s", "ld", "lu".
+// is not one of "s", "ls", "ld", "lu".
 size_t ConversionLength(const char *format) {
     if (format[0] == 's') {
         return 1;
     }
-    if (format[0] == 'l' && (format[1] == 'd' || format[1] == 'u')) {
+    if (format[0] == 'l' && (format[1] == 'd' || format[1] == 'u' || format[1] == 's')) {
         return 2;
     }
     return 0;
@@ -62,6 +81,9 @@ bool AppendFormattedV(TextBuffer &buffer, const char *format, va_list arguments)
         if (c[1] == 's') {
             const char *text = va_arg(arguments, const char *);
             AppendText(buffer, text != nullptr ? text : "");
+        } else if (c[2] == 's') {
+            const WCHAR *text = va_arg(arguments, const WCHAR *);
+            AppendWideText(buffer, text != nullptr ? text : L"");
         } else if (c[2] == 'd') {
             const long value = va_arg(arguments, long);
             // The magnitude of the most negative value fits unsigned long.

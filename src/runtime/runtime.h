@@ -7,6 +7,8 @@
 #include <stdarg.h>
 #include <stddef.h>
 
+#include "../win32/win32.h"
+
 #if defined(__GNUC__)
 #define QUARVEL_PRINTF(formatIndex, firstArgument) \
     __attribute__((format(printf, formatIndex, firstArgument)))
@@ -25,8 +27,8 @@ struct TextBuffer {
 
 void AppendText(TextBuffer &buffer, const char *text);
 
-// Appends the format with its arguments. Only "%s", "%ld" and "%lu" are
-// understood; at any other conversion the output stops there and the result
+// Appends the format with its arguments. Only "%s", "%ls" (a wide text,
+// written in the ANSI code page), "%ld" and "%lu" are understood; at any other conversion the output stops there and the result
 // is false, so that an unknown conversion never reads an argument.
 bool AppendFormattedV(TextBuffer &buffer, const char *format, va_list arguments);
 
@@ -55,13 +57,13 @@ const size_t MaxArgumentText = MaxCommandLine + MaxArguments;
 // C runtime, the program's name first. The texts go into `text`, the vector
 // into `argv`, ended by a null entry. Returns the number of entries, or 0 if
 // they do not fit the storage given.
-int SplitCommandLine(const char *commandLine, char *text, size_t textSize, char **argv,
+int SplitCommandLine(const WCHAR *commandLine, WCHAR *text, size_t textSize, WCHAR **argv,
                      int argvSize);
 
 // Splits the process's command line into static storage of the sizes above
 // (the start-up has no heap, and they are too large for the stack) and
 // points `argv` at the vector. A command line that does not fit gives no
 // entries at all, and so the usage message, never a cut argument.
-int SplitProcessCommandLine(const char *commandLine, char **&argv);
+int SplitProcessCommandLine(const WCHAR *commandLine, WCHAR **&argv);
 
 #endif

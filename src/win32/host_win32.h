@@ -18,6 +18,11 @@ typedef unsigned int UINT;
 typedef char CHAR;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
+// UTF-16 code units, as on Windows; wchar_t is wider here, which only
+// leaves its upper bits unused.
+typedef wchar_t WCHAR;
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
 typedef const void *LPCVOID;
 typedef void *PVOID;
 typedef void *HLOCAL;
@@ -47,6 +52,7 @@ typedef intptr_t(WINAPI *FARPROC)();
 #define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
 
 #define LMEM_FIXED 0x0000
+#define CP_ACP 0
 
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define FILE_ATTRIBUTE_READONLY 0x00000001
@@ -65,7 +71,10 @@ typedef intptr_t(WINAPI *FARPROC)();
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_NOT_SAME_DEVICE 17
 #define ERROR_NOT_SUPPORTED 50
+#define ERROR_CALL_NOT_IMPLEMENTED 120
+#define ERROR_INVALID_NAME 123
 #define ERROR_FILENAME_EXCED_RANGE 206
+#define ERROR_NO_UNICODE_TRANSLATION 1113
 
 typedef struct _OSVERSIONINFOA {
     DWORD dwOSVersionInfoSize;
@@ -79,6 +88,14 @@ typedef struct _OSVERSIONINFOA {
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
+DWORD WINAPI GetVersion();
+LPSTR WINAPI GetCommandLineA();
+LPWSTR WINAPI GetCommandLineW();
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               LPWSTR lpWideCharStr, int cchWideChar);
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
+                               BOOL *lpUsedDefaultChar);
 DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension,
                          DWORD nBufferLength, LPSTR lpBuffer, LPSTR *lpFilePart);
 DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer);
@@ -104,6 +121,21 @@ int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 int WINAPI lstrlenA(LPCSTR lpString);
 LPSTR WINAPI lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength);
 HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
+// The functions older Windows lack, which the program looks up at run time.
+DWORD WINAPI SearchPathW(LPCWSTR lpPath, LPCWSTR lpFileName, LPCWSTR lpExtension,
+                         DWORD nBufferLength, LPWSTR lpBuffer, LPWSTR *lpFilePart);
+DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer,
+                              LPWSTR *lpFilePart);
+DWORD WINAPI GetShortPathNameW(LPCWSTR lpszLongPath, LPWSTR lpszShortPath, DWORD cchBuffer);
+UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize);
+DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
+UINT WINAPI GetDriveTypeW(LPCWSTR lpRootPathName);
+DWORD WINAPI QueryDosDeviceA(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax);
+DWORD WINAPI QueryDosDeviceW(LPCWSTR lpDeviceName, LPWSTR lpTargetPath, DWORD ucchMax);
+BOOL WINAPI GetVolumePathNameW(LPCWSTR lpszFileName, LPWSTR lpszVolumePathName,
+                               DWORD cchBufferLength);
+BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
+int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
 BOOL WINAPI WriteFile(HANDLE hFile, const void *lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 

@@ -23,18 +23,14 @@ typedef BOOL(WINAPI *CharToOemProc)(LPCSTR source, LPSTR destination);
 typedef BOOL(WINAPI *Wow64DisableProc)(PVOID *oldValue);
 typedef BOOL(WINAPI *Wow64RevertProc)(PVOID oldValue);
 
-// Absent from Windows 95's KERNEL32, and from every one before 2000.
-typedef DWORD(WINAPI *QueryDosDeviceProc)(LPCSTR deviceName, LPSTR targetPath, DWORD size);
-typedef BOOL(WINAPI *GetVolumePathNameProc)(LPCSTR fileName, LPSTR volumePathName, DWORD size);
-
 // A KERNEL32 function that older Windows lack, looked up at run time, so that
 // the program still loads there; nullptr where it is missing.
+FARPROC Kernel32Address(const char *name);
+
 template <typename Function>
 Function Kernel32Function(const char *name) {
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     // Cast through the generic function type: FARPROC has no parameters.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(
-        kernel32 != nullptr ? GetProcAddress(kernel32, name) : nullptr));
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(Kernel32Address(name)));
 }
 
 #endif

@@ -2,13 +2,13 @@
 // command line, in the same form as argv_msvcrt.cpp. Linked like
 // Quarvel.exe, with no C runtime.
 #include "runtime/runtime.h"
-#include "win32/win32.h"
+#include "win32/names.h"
 
 extern "C" void ArgvStart() {
-    char **arguments = nullptr;
-    const int argc = SplitProcessCommandLine(GetCommandLineA(), arguments);
+    WCHAR **arguments = nullptr;
+    const int argc = SplitProcessCommandLine(ProcessCommandLine(), arguments);
     for (int i = 0; i < argc; ++i) {
-        WriteFormatted("%lu:[%s]\n", static_cast<unsigned long>(lstrlenA(arguments[i])),
+        WriteFormatted("%lu:[%ls]\n", static_cast<unsigned long>(TextLength(arguments[i])),
                        arguments[i]);
     }
     FlushConsole();

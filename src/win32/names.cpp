@@ -1,0 +1,257 @@
+// Names as Windows holds them: the wide functions on NT, the ANSI ones,
+// reached by exact conversion, on 95/98.
+#include "names.h"
+
+// A KERNEL32 function that Windows 95 or NT 3.51 may lack, by its own name
+// and type; nullptr where it is missing.
+#define KERNEL32_FUNCTION(name) Kernel32Function<decltype(&name)>(#name)
+
+namespace {
+
+// Too large for the stack: the command line, and for each of the (at most
+// two) paths of one call, a long path in its \\?\ form.
+WCHAR commandLine[MaxPath];
+WCHAR longForms[2][MaxPath];
+
+// The NT family holds names in Unicode; 95, 98, ME and Win32s do not. Every
+// 64-bit Windows is NT.
+bool Unicode() {
+#ifdef _WIN64
+    return true;
+#else
+    return (GetVersion() & 0x80000000) == 0;
+#endif
+}
+
+DWORD Fail(DWORD error) {
+    SetLastError(error);
+    return 0;
+}
+
+// A drive path too long for MAX_PATH in the \\?\ form, in which every NT
+// takes it up to 32,767 characters; any other path as it is.
+const WCHAR *LongForm(const WCHAR *path, int which) {
+    const DWORD length = TextLength(path);
+    if (length < MAX_PATH || length + 4 >= MaxPath || path[1] != ':' || path[2] != '\\') {
+        return path;
+    }
+    WCHAR *form = longForms[which];
+    form[0] = form[1] = form[3] = '\\';
+    form[2] = '?';
+    for (DWORD i = 0; i <= length; ++i) {
+        form[4 + i] = path[i];
+    }
+    return form;
+}
+
+// A name in the ANSI code page, exactly, for the A functions of 95/98; on
+// failure the reason is set.
+bool ToAnsi(const WCHAR *name, char (&ansi)[MAX_PATH]) {
+    DWORD length = 0;
+    for (const WCHAR *c = name; *c != 0;) {
+        char bytes[2];
+        int units = 0;
+        const int count = AnsiCharacter(c, bytes, units);
+        if (count == 0) {
+            return Fail(ERROR_NO_UNICODE_TRANSLATION);
+        }
+        if (length + count >= MAX_PATH) {
+            return Fail(ERROR_FILENAME_EXCED_RANGE);
+        }
+        for (int i = 0; i < count; ++i) {
+            ansi[length++] = bytes[i];
+        }
+        c += units;
+    }
+    ansi[length] = '\0';
+    return true;
+}
+
+// An A function's path result as its W function gives it: zero stays a
+// failure; a path too long for MAX_PATH is one too, as 95/98 cannot use it.
+DWORD FromAnsi(DWORD length, const char *ansi, WCHAR *path, DWORD size) {
+    if (length == 0) {
+        return 0;
+    }
+    if (length >= MAX_PATH) {
+        return Fail(ERROR_FILENAME_EXCED_RANGE);
+    }
+    const int converted = MultiByteToWideChar(CP_ACP, 0, ansi, -1, path, static_cast<int>(size));
+    return converted > 0 ? static_cast<DWORD>(converted - 1) : 0;
+}
+
+// The 95/98 side of a query from a name to a path, through its A function.
+DWORD AnsiQuery(DWORD(WINAPI *query)(LPCSTR, LPSTR, DWORD), const WCHAR *name, WCHAR *path,
+                DWORD size) {
+    char ansiName[MAX_PATH];
+    char ansiPath[MAX_PATH];
+    if (query == nullptr) {
+        return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    if (!ToAnsi(name, ansiName)) {
+        return 0;
+    }
+    return FromAnsi(query(ansiName, ansiPath, MAX_PATH), ansiPath, path, size);
+}
+
+}  // namespace
+
+FARPROC Kernel32Address(const char *name) {
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    return kernel32 != nullptr ? GetProcAddress(kernel32, name) : nullptr;
+}
+
+const WCHAR *ProcessCommandLine() {
+    if (Unicode()) {
+        return GetCommandLineW();
+    }
+    // Converted by characters, so that the second byte of a double-byte
+    // character is never taken for a backslash or a quote.
+    if (MultiByteToWideChar(CP_ACP, 0, GetCommandLineA(), -1, commandLine, MaxPath) == 0) {
+        commandLine[0] = 0;
+    }
+    return commandLine;
+}
+
+DWORD SearchPathName(const WCHAR *name, WCHAR *path, DWORD size) {
+    if (Unicode()) {
+        const auto searchPath = KERNEL32_FUNCTION(SearchPathW);
+        LPWSTR filePart = nullptr;
+        return searchPath != nullptr
+                   ? searchPath(nullptr, LongForm(name, 0), nullptr, size, path, &filePart)
+                   : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    char ansiName[MAX_PATH];
+    char ansiPath[MAX_PATH];
+    LPSTR filePart = nullptr;
+    if (!ToAnsi(name, ansiName)) {
+        return 0;
+    }
+    return FromAnsi(SearchPathA(nullptr, ansiName, nullptr, MAX_PATH, ansiPath, &filePart),
+                    ansiPath, path, size);
+}
+
+DWORD FullPathName(const WCHAR *name, WCHAR *path, DWORD size) {
+    if (Unicode()) {
+        const auto fullPathName = KERNEL32_FUNCTION(GetFullPathNameW);
+        LPWSTR filePart = nullptr;
+        return fullPathName != nullptr ? fullPathName(name, size, path, &filePart)
+                                       : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    char ansiName[MAX_PATH];
+    char ansiPath[MAX_PATH];
+    LPSTR filePart = nullptr;
+    if (!ToAnsi(name, ansiName)) {
+        return 0;
+    }
+    return FromAnsi(GetFullPathNameA(ansiName, MAX_PATH, ansiPath, &filePart), ansiPath, path,
+                    size);
+}
+
+DWORD ShortPathName(const WCHAR *path, WCHAR *shortPath, DWORD size) {
+    if (Unicode()) {
+        const auto shortPathName = KERNEL32_FUNCTION(GetShortPathNameW);
+        return shortPathName != nullptr ? shortPathName(LongForm(path, 0), shortPath, size)
+                                        : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    return AnsiQuery(GetShortPathNameA, path, shortPath, size);
+}
+
+DWORD DosDeviceTarget(const WCHAR *device, WCHAR *target, DWORD size) {
+    if (Unicode()) {
+        const auto queryDosDevice = KERNEL32_FUNCTION(QueryDosDeviceW);
+        return queryDosDevice != nullptr ? queryDosDevice(device, target, size)
+                                         : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    return AnsiQuery(KERNEL32_FUNCTION(QueryDosDeviceA), device, target, size);
+}
+
+UINT SystemDirectory(WCHAR *path, UINT size) {
+    if (Unicode()) {
+        const auto systemDirectory = KERNEL32_FUNCTION(GetSystemDirectoryW);
+        return systemDirectory != nullptr ? systemDirectory(path, size)
+                                          : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    char ansiPath[MAX_PATH];
+    return FromAnsi(GetSystemDirectoryA(ansiPath, MAX_PATH), ansiPath, path, size);
+}
+
+DWORD FileAttributes(const WCHAR *path) {
+    if (Unicode()) {
+        const auto fileAttributes = KERNEL32_FUNCTION(GetFileAttributesW);
+        return fileAttributes != nullptr ? fileAttributes(LongForm(path, 0))
+                                         : INVALID_FILE_ATTRIBUTES;
+    }
+    char ansiPath[MAX_PATH];
+    return ToAnsi(path, ansiPath) ? GetFileAttributesA(ansiPath) : INVALID_FILE_ATTRIBUTES;
+}
+
+UINT DriveType(const WCHAR *root) {
+    if (Unicode()) {
+        const auto driveType = KERNEL32_FUNCTION(GetDriveTypeW);
+        return driveType != nullptr ? driveType(root) : DRIVE_UNKNOWN;
+    }
+    char ansiRoot[MAX_PATH];
+    return ToAnsi(root, ansiRoot) ? GetDriveTypeA(ansiRoot) : DRIVE_UNKNOWN;
+}
+
+// From Windows 2000 on: no 95/98 has it.
+BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size) {
+    const auto volumePathName = KERNEL32_FUNCTION(GetVolumePathNameW);
+    return Unicode() && volumePathName != nullptr && volumePathName(LongForm(path, 0), volume, size);
+}
+
+// Only NT defers a move this way; 95/98 use wininit.ini.
+BOOL MoveAtReboot(const WCHAR *source, const WCHAR *destination) {
+    const auto moveFile = KERNEL32_FUNCTION(MoveFileExW);
+    return moveFile != nullptr ? moveFile(LongForm(source, 0), LongForm(destination, 1),
+                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)
+                               : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+}
+
+// WININIT reads the file in real mode, before Windows: it is ANSI on every
+// Windows that has it.
+BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination) {
+    char ansiSource[MAX_PATH];
+    char ansiDestination[MAX_PATH];
+    return ToAnsi(source, ansiSource) && ToAnsi(destination, ansiDestination) &&
+           WritePrivateProfileStringA("rename", ansiDestination, ansiSource, "wininit.ini");
+}
+
+bool SameText(const WCHAR *first, const WCHAR *second) {
+    if (Unicode()) {
+        const auto compare = KERNEL32_FUNCTION(lstrcmpiW);
+        return compare != nullptr && compare(first, second) == 0;
+    }
+    char ansiFirst[MAX_PATH];
+    char ansiSecond[MAX_PATH];
+    return ToAnsi(first, ansiFirst) && ToAnsi(second, ansiSecond) &&
+           lstrcmpiA(ansiFirst, ansiSecond) == 0;
+}
+
+int AnsiCharacter(const WCHAR *text, char (&bytes)[2], int &units) {
+    units = text[0] >= 0xD800 && text[0] <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF ? 2 : 1;
+    // ASCII is itself in every ANSI code page.
+    if (text[0] < 0x80) {
+        bytes[0] = static_cast<char>(text[0]);
+        return 1;
+    }
+    // Best fit may give a look-alike, and a character with no form at all
+    // becomes the default one: either way, the bytes do not read back as
+    // the character. (WC_NO_BEST_FIT_CHARS is Windows 2000's and later.)
+    const int length = WideCharToMultiByte(CP_ACP, 0, text, units, bytes, 2, nullptr, nullptr);
+    WCHAR back[2] = {0, 0};
+    if (length == 0 || MultiByteToWideChar(CP_ACP, 0, bytes, length, back, 2) != units ||
+        back[0] != text[0] || (units == 2 && back[1] != text[1])) {
+        return 0;
+    }
+    return length;
+}
+
+DWORD TextLength(const WCHAR *text) {
+    DWORD length = 0;
+    while (text[length] != 0) {
+        ++length;
+    }
+    return length;
+}
