@@ -63,11 +63,12 @@ class Wine:
                                  check=False).stdout.decode().strip()
         return "Wine %s-bit (%s, %s prefix)" % (self.programs[3:], version, self.arch)
 
-    def run(self, args, cwd=None, check=True, overrides=None, pipe=False):
+    def run(self, args, cwd=None, check=True, overrides=None, pipe=False, locale=None):
         """Runs a command in the prefix: "wine" stands for the prefix's
         loader, "program" for the loader of the programs under test,
         "wineboot" for the loader running wineboot, "wineserver" for the
-        server. `overrides` replaces the DLL overrides; `pipe` sends
+        server. `overrides` replaces the DLL overrides; `locale` (LC_ALL)
+        chooses Wine's code pages for the command; `pipe` sends
         standard output through a pipe instead of a file (only once the
         prefix's services are running: the services Wine starts on first use
         live on and would hold a pipe open)."""
@@ -78,6 +79,8 @@ class Wine:
         env = dict(self.env, WINELOADER=args[0]) if args[0] in LOADERS.values() else self.env
         if overrides:
             env = dict(env, WINEDLLOVERRIDES=overrides)
+        if locale:
+            env = dict(env, LC_ALL=locale)
         result = self._run(args, cwd, env, pipe)
         # Status 1 with no output at all is Wine dying before the program
         # started: Quarvel always prints its banner first, and Wine's own
@@ -140,9 +143,18 @@ class Wine:
                   "/d", version, "/f"])
 
     def pending_renames(self):
-        result = self.run(["wine", "reg", "query", SESSION_MANAGER, "/v", PENDING], check=False)
-        match = re.search(rb"REG_MULTI_SZ\s+(.*?)\r?\n", result.stdout)
-        return match.group(1).decode().split("\\0") if match else None
+        """The registered moves, exactly: exported (reg query would show
+        them in the console's code page), as a list of names, or None."""
+        exported = os.path.join(self.drive_c, "pending.reg")
+        self.run(["wine", "reg", "export", SESSION_MANAGER, r"C:\pending.reg", "/y"])
+        with open(exported, "rb") as f:
+            text = f.read().decode("utf-16")
+        os.remove(exported)
+        match = re.search(r'"%s"=hex\(7\):([0-9a-f,\\\s]*)' % PENDING, text)
+        if not match:
+            return None
+        data = bytes(int(b, 16) for b in re.findall(r"[0-9a-f]{2}", match.group(1)))
+        return data.decode("utf-16-le").split("\0")[:-2]
 
     def clear_pending_renames(self):
         self.run(["wine", "reg", "delete", SESSION_MANAGER, "/v", PENDING, "/f"], check=False)
