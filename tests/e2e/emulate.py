@@ -6,8 +6,8 @@ Wine cannot start.
 Usage: emulate.py RELEASE_ZIP WORK_DIR
 
 Maps the Quarvel.exe from RELEASE_ZIP at its image base, answers each
-KERNEL32 import (and USER32's CharToOemA, which it looks up) with a small
-model of Windows, and starts at the entry point. Each case below checks the
+KERNEL32 import (and what it looks up: USER32's CharToOemA, and on NT the
+wide functions) with a small model of Windows, and starts at the entry point. Each case below checks the
 exact bytes written to standard output, the exit status, the Windows calls
 that resolve, register and report with their arguments, and that every
 buffer the run took was released. Writes one line to WORK_DIR/ran-on.
@@ -45,34 +45,61 @@ class Windows:
 
     # The model's own helpers begin with "_"; every other method is a
     # Windows function.
-    def _text(self, uc, address):
+    def _text(self, uc, address, wide=False):
+        """A text in memory: UTF-16, or bytes of code page 1252 as latin-1."""
         if address == 0:
             return "null"
-        data = b""
-        while b"\0" not in data:  # a byte at a time: a text may end a mapped region
-            data += bytes(uc.mem_read(address + len(data), 1))
-        return data[:-1].decode("latin-1")
+        size, data = (2, b"") if wide else (1, b"")
+        while len(data) < size or data[-size:] != b"\0" * size:  # a region may end after it
+            data += bytes(uc.mem_read(address + len(data), size))
+        return data[:-size].decode("utf-16-le" if wide else "latin-1")
 
-    def _put(self, uc, address, text):
-        uc.mem_write(address, text.encode("latin-1") + b"\0")
+    def _put(self, uc, address, text, wide=False):
+        uc.mem_write(address, (text + "\0").encode("utf-16-le" if wide else "latin-1"))
+
+    def _wide(self):
+        """The NT family, whose names are Unicode: the wide functions."""
+        return self.version[0] == 2
 
     def _allocate(self, uc, size):
         address, self.next_free = self.next_free, self.next_free + (size + 15) // 16 * 16
         self.live.add(address)
         return address
 
-    def _path_result(self, uc, found, buffer, length):
-        """SearchPathA and GetShortPathNameA: the length, or 0 and a reason."""
+    def _path_result(self, uc, found, buffer, length, wide=False):
+        """SearchPath and GetShortPathName: the length, or 0 and a reason."""
         if found is None:
             self.last_error = 2
             return 0
-        self._put(uc, buffer, found)
-        return len(found) if len(found) < length else len(found) + 1
+        if len(found) >= length:
+            return len(found) + 1
+        self._put(uc, buffer, found, wide)
+        return len(found)
 
     # The functions, by name: the number of 4-byte arguments and the answer.
     def GetCommandLineA(self, uc):
         return DATA
 
+    def GetCommandLineW(self, uc):
+        return DATA + 0x80000
+
+    def GetVersion(self, uc):
+        platform, major, minor = self.version[:3]
+        return (0 if platform == 2 else 0x80000000) | minor << 8 | major
+
+    def MultiByteToWideChar(self, uc, page, flags, text, count, wide, size):
+        data = (self._text(uc, text) + "\0" if count == 0xFFFFFFFF
+                else bytes(uc.mem_read(text, count)).decode("latin-1"))
+        converted = data.encode("latin-1").decode("cp1252", "replace")
+        if size:
+            uc.mem_write(wide, converted.encode("utf-16-le")[:2 * size])
+        return len(converted)
+
+    def WideCharToMultiByte(self, uc, page, flags, wide, count, text, size, default, used):
+        data = bytes(uc.mem_read(wide, 2 * count)).decode("utf-16-le", "surrogatepass")
+        converted = data.encode("cp1252", "replace")  # no best fit in this model
+        uc.mem_write(text, converted[:size])
+        return len(converted)
     def GetVersionExA(self, uc, info):
         size = int.from_bytes(uc.mem_read(info, 4), "little")
         self.calls.append("GetVersionExA(%d)" % size)
@@ -84,34 +111,53 @@ class Windows:
     def _redirector_on(self, call):
         return call + (" with the redirector off" if not self.redirected else "")
 
-    def SearchPathA(self, uc, path, name, extension, length, buffer, file_part):
-        name = self._text(uc, name)
-        self.calls.append("SearchPathA(%s, %s, %s, %d)" % (self._text(uc, path), name,
-                                                           self._text(uc, extension), length))
+    # Each wide function (on NT, looked up) answers as its ANSI one does.
+    def SearchPathA(self, uc, path, name, extension, length, buffer, file_part, wide=False):
+        name, kind = self._text(uc, name, wide), "W" if wide else "A"
+        self.calls.append("SearchPath%s(%s, %s, %s, %d)" % (kind, self._text(uc, path), name,
+                                                            self._text(uc, extension), length))
         hidden = self.wow64 and self.redirected and name.lower().startswith(SYSTEM32)
-        return self._path_result(uc, None if hidden else self.files.get(name), buffer, length)
+        return self._path_result(uc, None if hidden else self.files.get(name), buffer, length, wide)
 
-    def GetFullPathNameA(self, uc, name, length, buffer, file_part):
-        name = self._text(uc, name)
-        return self._path_result(uc, name if ":" in name else "C:\\e2e\\" + name, buffer, length)
+    def SearchPathW(self, uc, path, name, extension, length, buffer, file_part):
+        return self.SearchPathA(uc, path, name, extension, length, buffer, file_part, True)
 
-    def GetSystemDirectoryA(self, uc, buffer, size):
-        return self._path_result(uc, "C:\\WINDOWS\\system32", buffer, size)
+    def GetFullPathNameA(self, uc, name, length, buffer, file_part, wide=False):
+        name = self._text(uc, name, wide)
+        return self._path_result(uc, name if ":" in name else "C:\\e2e\\" + name, buffer, length,
+                                 wide)
+
+    def GetFullPathNameW(self, uc, name, length, buffer, file_part):
+        return self.GetFullPathNameA(uc, name, length, buffer, file_part, True)
+
+    def GetSystemDirectoryA(self, uc, buffer, size, wide=False):
+        return self._path_result(uc, "C:\\WINDOWS\\system32", buffer, size, wide)
+
+    def GetSystemDirectoryW(self, uc, buffer, size):
+        return self.GetSystemDirectoryA(uc, buffer, size, True)
 
     def GetFileAttributesA(self, uc, path):
         return 0x20  # FILE_ATTRIBUTE_ARCHIVE: every file found is a plain file
 
-    def GetDriveTypeA(self, uc, root):
-        return self.drives.get(self._text(uc, root), 3)
+    GetFileAttributesW = GetFileAttributesA
 
-    def GetShortPathNameA(self, uc, path, buffer, length):
-        path = self._text(uc, path)
-        self.calls.append("GetShortPathNameA(%s, %d)" % (path, length))
-        return self._path_result(uc, path.upper(), buffer, length)
+    def GetDriveTypeA(self, uc, root, wide=False):
+        return self.drives.get(self._text(uc, root, wide), 3)
 
-    def MoveFileExA(self, uc, source, destination, flags):
-        self.calls.append("MoveFileExA(%s, %s, %d)" % (self._text(uc, source),
-                                                       self._text(uc, destination), flags))
+    def GetDriveTypeW(self, uc, root):
+        return self.GetDriveTypeA(uc, root, True)
+
+    def GetShortPathNameA(self, uc, path, buffer, length, wide=False):
+        path = self._text(uc, path, wide)
+        self.calls.append("GetShortPathName%s(%s, %d)" % ("W" if wide else "A", path, length))
+        return self._path_result(uc, path.upper(), buffer, length, wide)
+
+    def GetShortPathNameW(self, uc, path, buffer, length):
+        return self.GetShortPathNameA(uc, path, buffer, length, True)
+
+    def MoveFileExW(self, uc, source, destination, flags):
+        self.calls.append("MoveFileExW(%s, %s, %d)" % (self._text(uc, source, True),
+                                                       self._text(uc, destination, True), flags))
         return 1
 
     def WritePrivateProfileStringA(self, uc, section, key, value, file_name):
@@ -153,7 +199,8 @@ class Windows:
     def GetProcAddress(self, uc, module, name):
         name = self._text(uc, name)
         found = ((module, name) == (USER32, "CharToOemA")
-                 or (module == KERNEL32 and self.wow64 and name.startswith("Wow64")))
+                 or (module == KERNEL32 and self.wow64 and name.startswith("Wow64"))
+                 or (module == KERNEL32 and self._wide() and name in WIDE))
         return STUBS + 16 * FUNCTIONS.index(name) if found else 0
 
     def Wow64DisableWow64FsRedirection(self, uc, old_value):
@@ -185,9 +232,12 @@ class Windows:
         self._put(uc, to, self._text(uc, text)[:size - 1])
         return to
 
-    def lstrcmpiA(self, uc, first, second):
-        first, second = self._text(uc, first).lower(), self._text(uc, second).lower()
+    def lstrcmpiA(self, uc, first, second, wide=False):
+        first, second = self._text(uc, first, wide).lower(), self._text(uc, second, wide).lower()
         return (first > second) - (first < second)
+
+    def lstrcmpiW(self, uc, first, second):
+        return self.lstrcmpiA(uc, first, second, True)
 
     def GetStdHandle(self, uc, which):
         return 7 if which == 0xFFFFFFF5 else 0
@@ -205,6 +255,9 @@ class Windows:
 
 
 FUNCTIONS = [name for name in vars(Windows) if not name.startswith("_")]
+# What the model's NT answers when looked up; QueryDosDeviceW and
+# GetVolumePathNameW are missing, as on NT 4.0, so those checks are skipped.
+WIDE = [name for name in FUNCTIONS if name.endswith("W") and not name.startswith("GetCommandLine")]
 
 
 def run(image, windows, args):
@@ -226,7 +279,8 @@ def run(image, windows, args):
                 continue
             uc.mem_write(imported.address, (STUBS + 16 * FUNCTIONS.index(name)).to_bytes(4, "little"))
     # Each stub returns as stdcall does, taking its arguments off the stack.
-    argc = {name: getattr(Windows, name).__code__.co_argcount - 2 for name in FUNCTIONS}
+    argc = {name: getattr(Windows, name).__code__.co_argcount - 2
+            - len(getattr(Windows, name).__defaults__ or ()) for name in FUNCTIONS}
     for index, name in enumerate(FUNCTIONS):
         uc.mem_write(STUBS + 16 * index, b"\xc2" + (4 * argc[name]).to_bytes(2, "little"))
 
@@ -241,7 +295,8 @@ def run(image, windows, args):
     uc.hook_add(unicorn.UC_HOOK_CODE, answer, begin=STUBS, end=STUBS + 16 * len(FUNCTIONS) - 1)
     command_line = " ".join(['"C:\\quarvel\\Quarvel.exe"'] +
                             ['"%s"' % a if " " in a else a for a in args])
-    windows._put(uc, DATA, command_line)
+    windows._put(uc, DATA, command_line.encode("cp1252", "replace").decode("latin-1"))
+    windows._put(uc, DATA + 0x80000, command_line, wide=True)
     top = STACK + 0x100000 - 16
     uc.mem_write(top, (STUBS + 0xFFFF0).to_bytes(4, "little"))  # returned without ExitProcess
     uc.reg_write(UC_X86_REG_ESP, top)
@@ -269,25 +324,38 @@ OFF, ON = "Wow64DisableWow64FsRedirection", "Wow64RevertWow64FsRedirection"
 SEARCHES = ["SearchPathA(null, a.txt, null, 260)", "SearchPathA(null, b.txt, null, 260)"]
 SHORTENED = [r"GetShortPathNameA(C:\e2e\a.txt, 260)", r"GetShortPathNameA(C:\e2e\b.txt, 260)"]
 
+
+def on_nt(calls):
+    """The calls as NT makes them: the wide functions, with room for long paths."""
+    return [c.replace("A(", "W(").replace(", 260)", ", 32768)") for c in calls]
+
+
+CYRILLIC = dict(FILES, **{"файл.dll": "C:\\e2e\\файл.dll"})
+
 # name, Windows, arguments, status, output after the banner, calls but the version query
 CASES = [
     ("usage", Windows(NT4, FILES), ["a.txt"], 1, USAGE, []),
-    ("NT registers with MoveFileExA", Windows(NT4, FILES), ["a.txt", "b.txt"], 0,
+    ("NT registers with MoveFileExW", Windows(NT4, FILES), ["a.txt", "b.txt"], 0,
      outcome("Windows NT 4.0 build 1381 Service Pack 6"),
-     SEARCHES + SHORTENED + [r"MoveFileExA(C:\e2e\a.txt, C:\e2e\b.txt, 5)"]),
+     on_nt(SEARCHES + SHORTENED + [r"MoveFileExA(C:\e2e\a.txt, C:\e2e\b.txt, 5)"])),
+    ("NT registers a name outside the code page", Windows(NT4, CYRILLIC), ["a.txt", "файл.dll"], 0,
+     outcome("Windows NT 4.0 build 1381 Service Pack 6"),
+     on_nt(["SearchPathA(null, a.txt, null, 260)", "SearchPathA(null, файл.dll, null, 260)"]
+           + [r"GetShortPathNameA(C:\e2e\a.txt, 260)", r"GetShortPathNameA(C:\e2e\файл.dll, 260)",
+              r"MoveFileExA(C:\e2e\a.txt, C:\e2e\файл.dll, 5)"])),
     ("98 writes wininit.ini", Windows(WIN98, FILES), ["a.txt", "b.txt"], 0,
      outcome("Windows 98 4.10 build 2222  A "),
      SEARCHES + SHORTENED + [r"WritePrivateProfileStringA(rename, C:\E2E\B.TXT, C:\E2E\A.TXT, wininit.ini)",
                              "WritePrivateProfileStringA(null, null, null, wininit.ini)"]),
     ("64-bit Windows: System32 as the restart sees it", Windows(WIN7, NATIVE, wow64=True),
      list(NATIVE), 0, outcome("Windows NT 6.1 build 7601 Service Pack 1"),
-     [OFF] + ["SearchPathA(null, %s, null, 260)" % name for name in NATIVE]
-     + ["GetShortPathNameA(%s, 260)" % name for name in NATIVE]
-     + ["MoveFileExA(%s, %s, 5)" % tuple(NATIVE), ON]),
+     on_nt([OFF] + ["SearchPathA(null, %s, null, 260)" % name for name in NATIVE]
+           + ["GetShortPathNameA(%s, 260)" % name for name in NATIVE]
+           + ["MoveFileExA(%s, %s, 5)" % tuple(NATIVE), ON])),
     ("a failure report in the OEM code page, on 64-bit Windows",
      Windows(NT4, FILES, messages=FRENCH, wow64=True), ["donn\xe9es.txt", "b.txt"], 2,
      report("donn\xe9es.txt", "Le fichier sp\x82cifi\x82 est introuvable."),
-     [OFF, "SearchPathA(null, donn\xe9es.txt, null, 260)", ON,
+     [OFF, "SearchPathW(null, donn\xe9es.txt, null, 32768)", ON,
       "FormatMessageA(0x1300, 2, 0x400, 0)", "LoadLibraryA(user32.dll)", "CharToOemA"]),
     ("a refusal: a network drive", Windows(WIN98, FILES, drives={"N:\\": 4}), ["a.txt", r"N:\b.txt"],
      5, refused(r"N:\b.txt", "Network drives are not available while Windows starts."),

@@ -50,14 +50,14 @@ def outcome(description):
     return b"Current OS: " + description.encode() + MOVED
 
 
-def report(argument, text, code_page="cp1252"):
+def report(argument, text):
     # The system's text ends in CR LF; the runtime writes its LF as CR LF.
-    return ("Error with: %s. %s\r\r\n" % (argument, text)).encode(code_page)
+    return ("Error with: %s. %s\r\r\n" % (argument, text)).encode("latin-1")
 
 
 def refused(argument, text):
     # The program's own reasons end in "\n" alone, written as CR LF.
-    return ("Error with: %s. %s\r\n" % (argument, text)).encode("cp1252")
+    return ("Error with: %s. %s\r\n" % (argument, text)).encode("latin-1")
 
 
 def entry(destination, source):
