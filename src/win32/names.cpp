@@ -94,6 +94,18 @@ DWORD AnsiQuery(DWORD(WINAPI *query)(LPCSTR, LPSTR, DWORD), const WCHAR *name, W
     return FromAnsi(query(ansiName, ansiPath, MAX_PATH), ansiPath, path, size);
 }
 
+// The two ANSI queries whose file part the program does not read, in the
+// shape of the others.
+DWORD WINAPI AnsiSearchPath(LPCSTR name, LPSTR path, DWORD size) {
+    LPSTR filePart = nullptr;
+    return SearchPathA(nullptr, name, nullptr, size, path, &filePart);
+}
+
+DWORD WINAPI AnsiFullPathName(LPCSTR name, LPSTR path, DWORD size) {
+    LPSTR filePart = nullptr;
+    return GetFullPathNameA(name, size, path, &filePart);
+}
+
 }  // namespace
 
 FARPROC Kernel32Address(const char *name) {
@@ -121,14 +133,7 @@ DWORD SearchPathName(const WCHAR *name, WCHAR *path, DWORD size) {
                    ? searchPath(nullptr, LongForm(name, 0), nullptr, size, path, &filePart)
                    : Fail(ERROR_CALL_NOT_IMPLEMENTED);
     }
-    char ansiName[MAX_PATH];
-    char ansiPath[MAX_PATH];
-    LPSTR filePart = nullptr;
-    if (!ToAnsi(name, ansiName)) {
-        return 0;
-    }
-    return FromAnsi(SearchPathA(nullptr, ansiName, nullptr, MAX_PATH, ansiPath, &filePart),
-                    ansiPath, path, size);
+    return AnsiQuery(AnsiSearchPath, name, path, size);
 }
 
 DWORD FullPathName(const WCHAR *name, WCHAR *path, DWORD size) {
@@ -138,14 +143,7 @@ DWORD FullPathName(const WCHAR *name, WCHAR *path, DWORD size) {
         return fullPathName != nullptr ? fullPathName(name, size, path, &filePart)
                                        : Fail(ERROR_CALL_NOT_IMPLEMENTED);
     }
-    char ansiName[MAX_PATH];
-    char ansiPath[MAX_PATH];
-    LPSTR filePart = nullptr;
-    if (!ToAnsi(name, ansiName)) {
-        return 0;
-    }
-    return FromAnsi(GetFullPathNameA(ansiName, MAX_PATH, ansiPath, &filePart), ansiPath, path,
-                    size);
+    return AnsiQuery(AnsiFullPathName, name, path, size);
 }
 
 DWORD ShortPathName(const WCHAR *path, WCHAR *shortPath, DWORD size) {
