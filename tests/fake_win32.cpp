@@ -270,9 +270,6 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int count, LPW
         result += character;
         i += length;
     }
-    if (size == 0) {
-        return static_cast<int>(result.size());
-    }
     if (result.size() > static_cast<size_t>(size)) {
         return 0;
     }
@@ -283,7 +280,7 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int count, LPW
 // With best fit, as Windows converts unless told not to; a character the
 // code page lacks altogether becomes "?".
 int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int count, LPSTR text,
-                               int size, LPCSTR, BOOL *usedDefault) {
+                               int size, LPCSTR, BOOL *) {
     const UINT page = codePage == CP_ACP ? fake.codePage : codePage;
     std::string result;
     const size_t length = count < 0 ? std::char_traits<WCHAR>::length(wide) + 1 : count;
@@ -298,9 +295,6 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int count, LP
                 }
             }
         }
-        if (usedDefault != nullptr && bytes == "?" && wide[i] != '?') {
-            *usedDefault = TRUE;
-        }
         result += bytes;
     }
     if (result.size() > static_cast<size_t>(size)) {
@@ -311,20 +305,15 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int count, LP
 }
 
 DWORD WINAPI SearchPathW(LPCWSTR path, LPCWSTR fileName, LPCWSTR extension, DWORD bufferLength,
-                         LPWSTR buffer, LPWSTR *filePart) {
+                         LPWSTR buffer, LPWSTR *) {
     RecordRedirected("SearchPathW(" + Text(path) + ", " + Text(fileName) + ", " + Text(extension) +
                          ", " + std::to_string(bufferLength) + ")",
                      true);
-    const DWORD length =
-        LookUpPath(fake.searchLength, fake.files, Narrow(fileName), buffer, bufferLength);
-    if (length != 0 && length < bufferLength && filePart != nullptr) {
-        *filePart = buffer + std::wstring(buffer).rfind('\\') + 1;
-    }
-    return length;
+    return LookUpPath(fake.searchLength, fake.files, Narrow(fileName), buffer, bufferLength);
 }
 
 DWORD WINAPI SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD bufferLength,
-                         LPSTR buffer, LPSTR *filePart) {
+                         LPSTR buffer, LPSTR *) {
     static WCHAR wide[MaxPath];
     const DWORD length = AsAnsi("SearchPathA(" + Text(path) + ", " + FromAnsi(fileName) + ", " +
                                     Text(extension) + ", " + std::to_string(bufferLength) + ")",
@@ -332,11 +321,7 @@ DWORD WINAPI SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD b
                                     return SearchPathW(nullptr, Widen(FromAnsi(fileName)).c_str(),
                                                        nullptr, MaxPath, wide, nullptr);
                                 });
-    const DWORD result = AnsiPath(length, wide, buffer, bufferLength);
-    if (result != 0 && result < bufferLength && filePart != nullptr) {
-        *filePart = strrchr(buffer, '\\') + 1;
-    }
-    return result;
+    return AnsiPath(length, wide, buffer, bufferLength);
 }
 
 DWORD WINAPI GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD bufferLength) {
@@ -515,29 +500,19 @@ UINT WINAPI GetDriveTypeA(LPCSTR root) {
                   [&] { return GetDriveTypeW(Widen(FromAnsi(root)).c_str()); });
 }
 
-DWORD WINAPI GetFullPathNameW(LPCWSTR nameText, DWORD bufferLength, LPWSTR buffer, LPWSTR *filePart) {
+DWORD WINAPI GetFullPathNameW(LPCWSTR nameText, DWORD bufferLength, LPWSTR buffer, LPWSTR *) {
     const std::string name = Narrow(nameText);
     Record("GetFullPathNameW(" + name + ", " + std::to_string(bufferLength) + ")");
     const bool full = name[0] == '\\' || (name[0] != '\0' && name[1] == ':');
-    const DWORD length =
-        CopyPath(Widen(full ? name : fake.currentDirectory + "\\" + name), buffer, bufferLength);
-    if (length < bufferLength) {
-        *filePart = buffer + std::wstring(buffer).rfind('\\') + 1;
-    }
-    return length;
+    return CopyPath(Widen(full ? name : fake.currentDirectory + "\\" + name), buffer, bufferLength);
 }
 
-DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD bufferLength, LPSTR buffer, LPSTR *filePart) {
+DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD bufferLength, LPSTR buffer, LPSTR *) {
     static WCHAR wide[MaxPath];
-    LPWSTR widePart = nullptr;
     const DWORD length = AsAnsi(
         "GetFullPathNameA(" + FromAnsi(name) + ", " + std::to_string(bufferLength) + ")",
-        [&] { return GetFullPathNameW(Widen(FromAnsi(name)).c_str(), MaxPath, wide, &widePart); });
-    const DWORD result = AnsiPath(length, wide, buffer, bufferLength);
-    if (result < bufferLength) {
-        *filePart = strrchr(buffer, '\\') + 1;
-    }
-    return result;
+        [&] { return GetFullPathNameW(Widen(FromAnsi(name)).c_str(), MaxPath, wide, nullptr); });
+    return AnsiPath(length, wide, buffer, bufferLength);
 }
 
 UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size) {

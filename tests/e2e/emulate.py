@@ -13,6 +13,7 @@ that resolve, register and report with their arguments, and that every
 buffer the run took was released. Writes one line to WORK_DIR/ran-on.
 Needs Debian's python3-unicorn and python3-pefile (the system's Python).
 """
+import functools
 import os
 import sys
 import zipfile
@@ -111,7 +112,6 @@ class Windows:
     def _redirector_on(self, call):
         return call + (" with the redirector off" if not self.redirected else "")
 
-    # Each wide function (on NT, looked up) answers as its ANSI one does.
     def SearchPathA(self, uc, path, name, extension, length, buffer, file_part, wide=False):
         name, kind = self._text(uc, name, wide), "W" if wide else "A"
         self.calls.append("SearchPath%s(%s, %s, %s, %d)" % (kind, self._text(uc, path), name,
@@ -119,41 +119,24 @@ class Windows:
         hidden = self.wow64 and self.redirected and name.lower().startswith(SYSTEM32)
         return self._path_result(uc, None if hidden else self.files.get(name), buffer, length, wide)
 
-    def SearchPathW(self, uc, path, name, extension, length, buffer, file_part):
-        return self.SearchPathA(uc, path, name, extension, length, buffer, file_part, True)
-
     def GetFullPathNameA(self, uc, name, length, buffer, file_part, wide=False):
         name = self._text(uc, name, wide)
         return self._path_result(uc, name if ":" in name else "C:\\e2e\\" + name, buffer, length,
                                  wide)
 
-    def GetFullPathNameW(self, uc, name, length, buffer, file_part):
-        return self.GetFullPathNameA(uc, name, length, buffer, file_part, True)
-
     def GetSystemDirectoryA(self, uc, buffer, size, wide=False):
         return self._path_result(uc, "C:\\WINDOWS\\system32", buffer, size, wide)
 
-    def GetSystemDirectoryW(self, uc, buffer, size):
-        return self.GetSystemDirectoryA(uc, buffer, size, True)
-
-    def GetFileAttributesA(self, uc, path):
+    def GetFileAttributesA(self, uc, path, wide=False):
         return 0x20  # FILE_ATTRIBUTE_ARCHIVE: every file found is a plain file
-
-    GetFileAttributesW = GetFileAttributesA
 
     def GetDriveTypeA(self, uc, root, wide=False):
         return self.drives.get(self._text(uc, root, wide), 3)
-
-    def GetDriveTypeW(self, uc, root):
-        return self.GetDriveTypeA(uc, root, True)
 
     def GetShortPathNameA(self, uc, path, buffer, length, wide=False):
         path = self._text(uc, path, wide)
         self.calls.append("GetShortPathName%s(%s, %d)" % ("W" if wide else "A", path, length))
         return self._path_result(uc, path.upper(), buffer, length, wide)
-
-    def GetShortPathNameW(self, uc, path, buffer, length):
-        return self.GetShortPathNameA(uc, path, buffer, length, True)
 
     def MoveFileExW(self, uc, source, destination, flags):
         self.calls.append("MoveFileExW(%s, %s, %d)" % (self._text(uc, source, True),
@@ -236,9 +219,6 @@ class Windows:
         first, second = self._text(uc, first, wide).lower(), self._text(uc, second, wide).lower()
         return (first > second) - (first < second)
 
-    def lstrcmpiW(self, uc, first, second):
-        return self.lstrcmpiA(uc, first, second, True)
-
     def GetStdHandle(self, uc, which):
         return 7 if which == 0xFFFFFFF5 else 0
 
@@ -254,6 +234,10 @@ class Windows:
         uc.emu_stop()
 
 
+# Each wide function, but MoveFileExW, answers as its ANSI one does.
+for _name in ("SearchPath", "GetFullPathName", "GetSystemDirectory", "GetFileAttributes",
+              "GetDriveType", "GetShortPathName", "lstrcmpi"):
+    setattr(Windows, _name + "W", functools.partialmethod(getattr(Windows, _name + "A"), wide=True))
 FUNCTIONS = [name for name in vars(Windows) if not name.startswith("_")]
 # What the model's NT answers when looked up; QueryDosDeviceW and
 # GetVolumePathNameW are missing, as on NT 4.0, so those checks are skipped.
@@ -279,8 +263,10 @@ def run(image, windows, args):
                 continue
             uc.mem_write(imported.address, (STUBS + 16 * FUNCTIONS.index(name)).to_bytes(4, "little"))
     # Each stub returns as stdcall does, taking its arguments off the stack.
-    argc = {name: getattr(Windows, name).__code__.co_argcount - 2
-            - len(getattr(Windows, name).__defaults__ or ()) for name in FUNCTIONS}
+    def arguments(function):  # the stdcall arguments: all but self, uc and `wide`
+        function = getattr(function, "func", function)
+        return function.__code__.co_argcount - 2 - len(function.__defaults__ or ())
+    argc = {name: arguments(vars(Windows)[name]) for name in FUNCTIONS}
     for index, name in enumerate(FUNCTIONS):
         uc.mem_write(STUBS + 16 * index, b"\xc2" + (4 * argc[name]).to_bytes(2, "little"))
 
