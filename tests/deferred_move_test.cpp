@@ -69,6 +69,15 @@ void AddFiles() {
 void SubstLetter() { fake.dosDevices["S:"] = "\\??\\C:\\work"; }
 void ReadOnlyDestination() { fake.attributes["C:\\work\\dst.txt"] = FILE_ATTRIBUTE_READONLY; }
 void SourceIsLink() { fake.attributes["C:\\work\\src.txt"] = FILE_ATTRIBUTE_REPARSE_POINT; }
+// A reparse point with the given tag: a link only if it is a name surrogate.
+template <DWORD tag>
+void SourceTagged() {
+    SourceIsLink();
+    fake.found["C:\\work\\src.txt"] = {"src.txt", "", tag};
+}
+// What a search along the whole path would find of app\x.dll: the copy
+// beside Quarvel.exe.
+void BesideQuarvel() { fake.files["app\\x.dll"] = "C:\\tools\\app\\x.dll"; }
 
 // Runs on the Windows whose mechanism it is: NT 4.0, or 98.
 std::string RunCapturingOutput(ExitStatus &status, const std::string &source,
@@ -185,11 +194,11 @@ const MoveCase moveCases[] = {
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, D:\\dst.txt, null, 260)"},
      "Error with: src.txt. " + otherDrive},
     {"NtSameFileByCase", nt, "src.txt", ".\\SRC.TXT", Nothing, CannotCarryOut,
-     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, .\\SRC.TXT, null, 32768)",
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(., .\\SRC.TXT, null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\SRC.TXT, 32768)"},
      "Error with: src.txt. " + sameFile},
     {"Win9xSameFileByCase", win9x, "src.txt", ".\\SRC.TXT", Nothing, CannotCarryOut,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, .\\SRC.TXT, null, 260)",
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(., .\\SRC.TXT, null, 260)",
       "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\SRC.TXT, 260)"},
      "Error with: src.txt. " + sameFile},
     {"NtSameFileByShortName", nt, "new library.dll", "NEWLIB~1.DLL", Nothing, CannotCarryOut,
@@ -232,13 +241,29 @@ const MoveCase moveCases[] = {
     // What else the restart drops: SUBST letters, drives that are not fixed
     // disks, links, another volume, a read-only Destination. Where the call
     // a check needs is missing or fails, the check is skipped.
-    {"NtSourceOnSubstLetter", nt, "S:\\src.txt", "S:\\dst.txt", SubstLetter, CannotCarryOut,
+    // A letter that stands for a folder (SUBST, or the registry's DOS
+    // Devices) is replaced by that folder; one that stands for no path is refused.
+    {"NtSubstLettersTranslated", nt, "S:\\src.txt", "S:\\dst.txt", SubstLetter, Success,
+     {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+     ""},
+    {"Win9xSubstLetterTranslated", win9x, "src.txt", "S:\\dst.txt", SubstLetter, Success,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
+      "WritePrivateProfileStringA(rename, C:\\WORK\\DST.TXT, C:\\WORK\\SRC.TXT, wininit.ini)",
+      "WritePrivateProfileStringA(null, null, null, wininit.ini)"},
+     ""},
+    {"NtDosDevicesLetterForARootTranslated", nt, "src.txt", "R:\\dst.txt",
+     [] { fake.dosDevices["R:"] = "\\??\\C:\\", fake.files["R:\\dst.txt"] = "R:\\dst.txt"; }, Success,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, R:\\dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\dst.txt, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, C:\\dst.txt, 5)"},
+     ""},
+    {"NtLetterForNoPathRefused", nt, "S:\\src.txt", "S:\\dst.txt",
+     [] { fake.dosDevices["S:"] = "\\??\\Volume{5}\\"; }, CannotCarryOut,
      {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)"},
-     "Error with: S:\\src.txt. Its drive letter stands for C:\\work and does not exist at the "
-     "restart: name the file by that path.\n"},
-    {"Win9xDestinationOnSubstLetter", win9x, "src.txt", "S:\\dst.txt", SubstLetter, CannotCarryOut,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)"},
-     "Error with: S:\\dst.txt. Its drive letter stands for C:\\work and does not exist at the "
+     "Error with: S:\\src.txt. Its drive letter stands for Volume{5}\\ and does not exist at the "
      "restart: name the file by that path.\n"},
     {"SubstLetterUnseenWithoutQueryDosDevice", nt, "S:\\src.txt", "S:\\dst.txt",
      [] { SubstLetter(), fake.missing.push_back("QueryDosDeviceW"); }, Success,
@@ -334,6 +359,61 @@ const MoveCase moveCases[] = {
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, \\\\?\\C:\\WORK\\src.txt, null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(\\\\?\\C:\\WORK\\src.txt, 32768)"},
      "Error with: src.txt. " + sameFile},
+    // A name with a folder is taken from the current folder, never searched
+    // for along the path; a bare name still is (every row above).
+    {"RelativeNameNotInTheCurrentFolder", nt, "src.txt", "app\\x.dll", BesideQuarvel,
+     DestinationNotFound,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(., app\\x.dll, null, 32768)"},
+     "Error with: app\\x.dll. " + notFound},
+    {"Win9xRelativeNameInTheCurrentFolder", win9x, "src.txt", "app\\x.dll",
+     [] {
+         BesideQuarvel();
+         fake.files["C:\\work\\app\\x.dll"] = "C:\\work\\app\\x.dll";
+         fake.shortNames["C:\\work\\app\\x.dll"] = "C:\\WORK\\APP\\X.DLL";
+     },
+     Success,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(., app\\x.dll, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\app\\x.dll, 260)",
+      "WritePrivateProfileStringA(rename, C:\\WORK\\APP\\X.DLL, C:\\WORK\\SRC.TXT, wininit.ini)",
+      "WritePrivateProfileStringA(null, null, null, wininit.ini)"},
+     ""},
+    // The file's own long name counts, however it was typed.
+    {"Win9xDestinationTypedByItsShortName", win9x, "new library.dll", "LIBRAR~1.DLL",
+     [] {
+         fake.files["LIBRAR~1.DLL"] = "c:\\Temp\\LIBRAR~1.DLL";
+         fake.shortNames["c:\\Temp\\LIBRAR~1.DLL"] = "C:\\TEMP\\LIBRAR~1.DLL";
+         fake.found["c:\\Temp\\LIBRAR~1.DLL"] = {"library in use.dll", "LIBRAR~1.DLL", 0};
+     },
+     CannotCarryOut,
+     {"SearchPathA(null, new library.dll, null, 260)", "SearchPathA(null, LIBRAR~1.DLL, null, 260)",
+      "GetShortPathNameA(C:\\Temp\\new library.dll, 260)",
+      "GetShortPathNameA(c:\\Temp\\LIBRAR~1.DLL, 260)"},
+     "Error with: LIBRAR~1.DLL. Windows 95 and 98 can replace it at the restart only under its "
+     "short name, LIBRAR~1.DLL.\n"},
+    // The volume that really holds a file counts, not its drive letter.
+    {"NtFolderLinkToAShare", nt, "src.txt", "dst.txt",
+     [] { fake.finalPaths["C:\\work\\dst.txt"] = "\\\\?\\UNC\\server\\share\\dst.txt"; },
+     CannotCarryOut,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
+     "Error with: dst.txt. " + network},
+    {"NtRemovableVolumeMountedInAFolder", nt, "src.txt", "C:\\mnt\\dst.txt",
+     [] { fake.driveTypes["C:\\mnt\\"] = DRIVE_REMOVABLE; }, CannotCarryOut,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, C:\\mnt\\dst.txt, null, 32768)"},
+     "Error with: C:\\mnt\\dst.txt. " + notFixed},
+    // Only a name surrogate is a link: compressed (WOF) and cloud files are files.
+    {"NtWofCompressedFileIsAFile", nt, "src.txt", "dst.txt", SourceTagged<0x80000017>, Success,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+     ""},
+    {"NtCloudPlaceholderIsAFile", nt, "src.txt", "dst.txt", SourceTagged<0x9000701A>, Success,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+     ""},
+    {"NtSymbolicLinkIsALink", nt, "src.txt", "dst.txt", SourceTagged<0xA000000C>, CannotCarryOut,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
+     "Error with: src.txt. " + link},
     {"NtUncDeviceFormIsNetwork", nt, "\\\\?\\UNC\\server\\share\\src.txt", "dst.txt",
      [] { fake.files["\\\\?\\UNC\\server\\share\\src.txt"] = "\\\\?\\UNC\\server\\share\\src.txt"; },
      CannotCarryOut,

@@ -5,6 +5,7 @@
 #include "win32/names.h"
 
 #include <cstdlib>
+#include <sstream>
 #include <cstring>
 #include <strings.h>
 
@@ -309,6 +310,16 @@ DWORD WINAPI SearchPathW(LPCWSTR path, LPCWSTR fileName, LPCWSTR extension, DWOR
     RecordRedirected("SearchPathW(" + Text(path) + ", " + Text(fileName) + ", " + Text(extension) +
                          ", " + std::to_string(bufferLength) + ")",
                      true);
+    if (path != nullptr) {
+        std::map<std::string, std::string> here;
+        for (const auto &file : fake.files) {
+            here[file.second] = file.second;
+        }
+        WCHAR full[MaxPath];
+        GetFullPathNameW(fileName, MaxPath, full, nullptr);
+        fake.calls.pop_back();
+        return LookUpPath({}, here, Narrow(full), buffer, bufferLength);
+    }
     return LookUpPath(fake.searchLength, fake.files, Narrow(fileName), buffer, bufferLength);
 }
 
@@ -318,8 +329,9 @@ DWORD WINAPI SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD b
     const DWORD length = AsAnsi("SearchPathA(" + Text(path) + ", " + FromAnsi(fileName) + ", " +
                                     Text(extension) + ", " + std::to_string(bufferLength) + ")",
                                 [&] {
-                                    return SearchPathW(nullptr, Widen(FromAnsi(fileName)).c_str(),
-                                                       nullptr, MaxPath, wide, nullptr);
+                                    return SearchPathW(path == nullptr ? nullptr : Widen(path).c_str(),
+                                                       Widen(FromAnsi(fileName)).c_str(), nullptr,
+                                                       MaxPath, wide, nullptr);
                                 });
     return AnsiPath(length, wide, buffer, bufferLength);
 }
@@ -430,6 +442,52 @@ BOOL WINAPI GetVolumePathNameW(LPCWSTR path, LPWSTR volume, DWORD size) {
     return FromTable(fake.volumes, Narrow(path), volume, size) != 0;
 }
 
+HANDLE WINAPI FindFirstFileW(LPCWSTR path, WIN32_FIND_DATAW *data) {
+    RecordRedirected("FindFirstFileW(" + Text(path) + ")", true);
+    const auto found = fake.found.find(Narrow(path));
+    if (found == fake.found.end()) {
+        return INVALID_HANDLE_VALUE;
+    }
+    CopyPath(Widen(found->second.longName), data->cFileName, MAX_PATH);
+    CopyPath(Widen(found->second.shortName), data->cAlternateFileName, 14);
+    data->dwReserved0 = found->second.tag;
+    return &fake.found;
+}
+
+HANDLE WINAPI FindFirstFileA(LPCSTR path, WIN32_FIND_DATAA *data) {
+    WIN32_FIND_DATAW wide;
+    const HANDLE found = AsAnsi("FindFirstFileA(" + FromAnsi(path) + ")", [&] {
+        return FindFirstFileW(Widen(FromAnsi(path)).c_str(), &wide);
+    });
+    if (found != INVALID_HANDLE_VALUE) {
+        CopyPath(ToAnsi(Narrow(wide.cFileName)), data->cFileName, MAX_PATH);
+        CopyPath(ToAnsi(Narrow(wide.cAlternateFileName)), data->cAlternateFileName, 14);
+    }
+    return found;
+}
+
+BOOL WINAPI FindClose(HANDLE) { return TRUE; }
+
+// A handle is counted as a buffer the program must release.
+HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD, void *, DWORD, DWORD, HANDLE) {
+    RecordRedirected("CreateFileW(" + Text(path) + ", " + std::to_string(access) + ")", true);
+    const auto found = fake.finalPaths.find(Narrow(path));
+    if (found == fake.finalPaths.end()) {
+        return INVALID_HANDLE_VALUE;
+    }
+    ++fake.liveAllocations;
+    return &found->second;
+}
+
+DWORD WINAPI GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD) {
+    return CopyPath(Widen(*static_cast<std::string *>(file)), path, size);
+}
+
+BOOL WINAPI CloseHandle(HANDLE) {
+    --fake.liveAllocations;
+    return TRUE;
+}
+
 // USER32 (as LoadLibraryA gives it) has CharToOemA; KERNEL32 has the
 // functions the program looks up unless listed in `missing`, and the
 // redirector's switches when the fake is 64-bit Windows.
@@ -454,6 +512,9 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         {"GetVolumePathNameW", Exported(&GetVolumePathNameW)},
         {"MoveFileExW", Exported(&MoveFileExW)},
         {"lstrcmpiW", Exported(&lstrcmpiW)},
+        {"FindFirstFileW", Exported(&FindFirstFileW)},
+        {"CreateFileW", Exported(&CreateFileW)},
+        {"GetFinalPathNameByHandleW", Exported(&GetFinalPathNameByHandleW)},
     };
     const auto found = kernel32.find(name);
     if (found != kernel32.end()) {
@@ -504,7 +565,17 @@ DWORD WINAPI GetFullPathNameW(LPCWSTR nameText, DWORD bufferLength, LPWSTR buffe
     const std::string name = Narrow(nameText);
     Record("GetFullPathNameW(" + name + ", " + std::to_string(bufferLength) + ")");
     const bool full = name[0] == '\\' || (name[0] != '\0' && name[1] == ':');
-    return CopyPath(Widen(full ? name : fake.currentDirectory + "\\" + name), buffer, bufferLength);
+    // Without its . and .. folders.
+    std::string path;
+    std::stringstream folders(full ? name : fake.currentDirectory + "\\" + name);
+    for (std::string folder; std::getline(folders, folder, '\\');) {
+        if (folder == "..") {
+            path.erase(path.rfind('\\'));
+        } else if (folder != ".") {
+            path += (path.empty() ? "" : "\\") + folder;
+        }
+    }
+    return CopyPath(Widen(path), buffer, bufferLength);
 }
 
 DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD bufferLength, LPSTR buffer, LPSTR *) {

@@ -21,8 +21,10 @@ struct FakeWindows {
     // page below as Windows does (with best fit), and record their own name.
 
     // SearchPath: an argument found here yields its full path; any other
-    // fails with ERROR_FILE_NOT_FOUND. searchLength overrides the returned
-    // length (for paths that do not fit), leaving the buffer untouched.
+    // fails with ERROR_FILE_NOT_FOUND. Searched in the current folder alone
+    // ("."), a name is found if its full path is one of those found here.
+    // searchLength overrides the returned length (for paths that do not
+    // fit), leaving the buffer untouched.
     std::map<std::string, std::string> files;
     std::map<std::string, DWORD> searchLength;
 
@@ -43,6 +45,15 @@ struct FakeWindows {
     std::vector<std::string> missing;
     // GetDriveType: the type per root ("N:\\"); any other is a fixed drive.
     std::map<std::string, UINT> driveTypes;
+    // FindFirstFile: a path's long and short name and reparse tag; any other
+    // is not found. GetFinalPathNameByHandle: a path's final path; any other
+    // fails to open.
+    struct Found {
+        std::string longName, shortName;
+        DWORD tag;
+    };
+    std::map<std::string, Found> found;
+    std::map<std::string, std::string> finalPaths;
 
     // The two registering calls: what they return and the error they leave.
     BOOL moveFileResult = TRUE;

@@ -26,8 +26,8 @@ enum OwnError : DWORD {
     ShortNameOnly,          // 95/98 would leave Destination under its short name
     ThroughSysnative,       // a folder that only 32-bit programs see
     NotOnFixedDisk,         // a removable, CD-ROM, RAM or unknown drive
-    OnSubstDrive,           // a SUBST letter, for the folder in the report's detail
-    LinkNotFile,            // a symbolic link or other reparse point
+    OnSubstDrive,           // a drive letter that stands for no path on a disk (the detail)
+    LinkNotFile,            // a symbolic link, junction or mount point
     ReadOnlyFile            // Destination is read-only
 };
 

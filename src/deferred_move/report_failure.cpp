@@ -23,32 +23,23 @@ bool ConvertToOem(const char *text, char *oemText) {
     return converted;
 }
 
+// The program's own reasons, by OwnError in its order.
+const char *const ownReports[] = {
+    MSG_NOT_A_FILE,     MSG_ON_NETWORK_DRIVE,  MSG_SAME_FILE,
+    MSG_SHORT_NAME_ONLY, MSG_THROUGH_SYSNATIVE, MSG_NOT_ON_FIXED_DISK,
+    MSG_ON_SUBST_DRIVE, MSG_LINK_NOT_FILE,     MSG_READ_ONLY_FILE,
+};
+static_assert(sizeof ownReports / sizeof *ownReports == ReadOnlyFile - NotAFile + 1,
+              "a report for each of the program's own reasons");
+
 // The report for one of the program's own reasons, or nullptr for a code of
 // the system's.
 const char *OwnReport(DWORD errorCode) {
-    switch (errorCode) {
-    case ERROR_SUCCESS:
+    if (errorCode == ERROR_SUCCESS) {
         return MSG_NO_REASON;
-    case NotAFile:
-        return MSG_NOT_A_FILE;
-    case OnNetworkDrive:
-        return MSG_ON_NETWORK_DRIVE;
-    case SameFile:
-        return MSG_SAME_FILE;
-    case ShortNameOnly:
-        return MSG_SHORT_NAME_ONLY;
-    case ThroughSysnative:
-        return MSG_THROUGH_SYSNATIVE;
-    case NotOnFixedDisk:
-        return MSG_NOT_ON_FIXED_DISK;
-    case OnSubstDrive:
-        return MSG_ON_SUBST_DRIVE;
-    case LinkNotFile:
-        return MSG_LINK_NOT_FILE;
-    case ReadOnlyFile:
-        return MSG_READ_ONLY_FILE;
     }
-    return nullptr;
+    const DWORD own = errorCode - NotAFile;
+    return own < sizeof ownReports / sizeof *ownReports ? ownReports[own] : nullptr;
 }
 
 }  // namespace

@@ -4,38 +4,88 @@
 
 namespace {
 
-// One request, as the checks before its registration see it.
+const int SourceFile = 0;
+const int DestinationFile = 1;
+
+// One request, as the checks before its registration see it: each path by
+// file, Source's first.
 struct Request {
     DeferMechanism mechanism;
-    WCHAR sourcePath[MaxPath];  // the full paths found
-    WCHAR destinationPath[MaxPath];
-    bool shortened;  // whether the short (8.3) forms below are filled
-    WCHAR shortSource[MaxPath];
-    WCHAR shortDestination[MaxPath];
+    WCHAR paths[2][MaxPath];      // the full paths found, as they are registered
+    WCHAR realPaths[2][MaxPath];  // the same with links and mount points resolved, where known
+    bool shortened;               // whether the short (8.3) forms below are filled
+    WCHAR shortPaths[2][MaxPath];
     DWORD reason;            // why a check refused it
     WCHAR detail[MaxPath];   // what the report names besides the argument
 };
 
 // Too large for the stack.
 Request request;
+WCHAR scratch[2][MaxPath];
 
-void CopyText(WCHAR (&to)[MaxPath], const WCHAR *from) {
-    DWORD i = 0;
-    for (; i + 1 < MaxPath && from[i] != 0; ++i) {
-        to[i] = from[i];
+// Copies text into a path buffer, after `offset` characters already there;
+// false if it does not fit.
+bool CopyText(WCHAR (&to)[MaxPath], const WCHAR *from, DWORD offset = 0) {
+    for (; offset < MaxPath; ++offset, ++from) {
+        to[offset] = *from;
+        if (*from == 0) {
+            return true;
+        }
     }
-    to[i] = 0;
+    return false;
 }
 
 // The checks, each of which may refuse the request and set its reason. The
 // Session Manager (NT) and WININIT (95/98) run the moves early in the start,
 // as plain renames, and drop what they cannot carry out without a word.
 
+// A drive letter that stands for a folder (SUBST, DefineDosDevice, or the
+// registry's DOS Devices list) names \??\C:\work where a disk's names a
+// device. SUBST letters belong to the logon session and do not exist at the
+// restart, so the path is registered by the folder the letter stands for
+// (which also serves a letter that does exist then), and every other check
+// judges that path. A letter that stands for anything else is refused.
+// QueryDosDevice is NT's.
+bool CannotTraceLetter(Request &request, int file) {
+    WCHAR(&path)[MaxPath] = request.paths[file];
+    WCHAR *target = request.detail;
+    for (int depth = 0; depth < 8; ++depth) {  // a letter may stand for a folder on another
+        const WCHAR *local = LocalPath(path);
+        const WCHAR letter[] = {local[0], ':', 0};
+        if (local[1] != ':' || DosDeviceTarget(letter, target, MaxPath) == 0 || target[0] != '\\' ||
+            target[1] != '?' || target[2] != '?' || target[3] != '\\') {
+            break;
+        }
+        target += 4;
+        request.reason = OnSubstDrive;
+        if (target[1] != ':') {
+            CopyText(request.detail, target);
+            return true;
+        }
+        // C:\work and \dst.txt, with one backslash between them.
+        DWORD length = TextLength(target);
+        length -= target[length - 1] == '\\' ? 1 : 0;
+        if (!CopyText(scratch[0], target) || !CopyText(scratch[0], local + 2, length) ||
+            !CopyText(path, scratch[0])) {
+            request.reason = ERROR_FILENAME_EXCED_RANGE;
+            return true;
+        }
+        target = request.detail;
+    }
+    request.detail[0] = 0;
+    if (FinalPathName(path, request.realPaths[file], MaxPath) == 0) {
+        CopyText(request.realPaths[file], path);
+    }
+    return false;
+}
+
 // Deferred moves run before the network is available; removable media may be
 // absent then, a CD cannot be written and a RAM disk starts empty. Only a
-// fixed local disk is certain to be there.
-bool IsOffFixedDisk(Request &request, const WCHAR *path) {
-    path = LocalPath(path);
+// fixed local disk is certain to be there. What counts is the volume that
+// holds the file: one mounted in a folder, or reached through a link, is
+// judged by itself, not by the drive letter.
+bool IsOffFixedDisk(Request &request, int file) {
+    const WCHAR *path = LocalPath(request.realPaths[file]);
     request.reason = OnNetworkDrive;
     if (path[0] == '\\' && path[1] == '\\') {
         return true;  // \\server\share\..., \\?\UNC\..., or any other \\ form
@@ -43,7 +93,13 @@ bool IsOffFixedDisk(Request &request, const WCHAR *path) {
     if (path[1] != ':') {
         return false;  // left to the drive comparison
     }
-    const WCHAR root[] = {path[0], ':', '\\', 0};
+    WCHAR *root = scratch[0];
+    if (!VolumePathName(path, root, MaxPath)) {
+        root[0] = path[0];
+        root[1] = ':';
+        root[2] = '\\';
+        root[3] = 0;
+    }
     const UINT type = DriveType(root);
     if (type != DRIVE_REMOTE) {
         request.reason = NotOnFixedDisk;
@@ -51,55 +107,41 @@ bool IsOffFixedDisk(Request &request, const WCHAR *path) {
     return type != DRIVE_FIXED;
 }
 
-// A SUBST or DefineDosDevice letter belongs to the logon session, and the
-// restart comes before any logon. Such a letter's target names a path
-// (\??\C:\work) where a disk's names a device. QueryDosDevice is NT's.
-bool IsOnSubstLetter(Request &request, const WCHAR *path) {
-    path = LocalPath(path);
-    const WCHAR letter[] = {path[0], ':', 0};
-    WCHAR *target = request.detail;
-    if (path[1] != ':' || DosDeviceTarget(letter, target, MaxPath) == 0 || target[0] != '\\' ||
-        target[1] != '?' || target[2] != '?' || target[3] != '\\') {
-        target[0] = 0;
-        return false;
-    }
-    CopyText(request.detail, target + 4);
-    request.reason = OnSubstDrive;
-    return true;
-}
-
-// The restart may follow a link and move the file it points to.
-bool IsLink(Request &request, const WCHAR *path) {
-    const DWORD attributes = FileAttributes(path);
+// The restart may follow a link and move the file it points to. Only a
+// name surrogate (bit 29 of the reparse tag) is a link: symbolic links,
+// junctions and mount points. Compressed (WOF), deduplicated and cloud files
+// carry a reparse point too, and are files.
+bool IsLink(Request &request, int file) {
+    const DWORD attributes = FileAttributes(request.paths[file]);
+    WIN32_FIND_DATAW data;
     request.reason = LinkNotFile;
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           (!FindFileData(request.paths[file], data) || (data.dwReserved0 & 0x20000000) != 0);
 }
 
 // Both mechanisms rename, and a rename cannot leave its drive...
-bool IsOnOtherDrive(Request &request, const WCHAR *) {
-    const WCHAR *source = LocalPath(request.sourcePath);
-    const WCHAR *destination = LocalPath(request.destinationPath);
+bool IsOnOtherDrive(Request &request, int) {
+    const WCHAR *source = LocalPath(request.realPaths[SourceFile]);
+    const WCHAR *destination = LocalPath(request.realPaths[DestinationFile]);
     request.reason = ERROR_NOT_SAME_DEVICE;
     return source[1] != ':' || destination[1] != ':' || (source[0] | 0x20) != (destination[0] | 0x20);
 }
 
 // ... nor its volume, which may be mounted in a folder of the drive or
 // reached through a junction. GetVolumePathName is from Windows 2000 on.
-bool IsOnOtherVolume(Request &request, const WCHAR *) {
-    static WCHAR sourceVolume[MaxPath];
-    static WCHAR destinationVolume[MaxPath];
+bool IsOnOtherVolume(Request &request, int) {
     request.reason = ERROR_NOT_SAME_DEVICE;
-    return VolumePathName(request.sourcePath, sourceVolume, MaxPath) &&
-           VolumePathName(request.destinationPath, destinationVolume, MaxPath) &&
-           !SameText(LocalPath(sourceVolume), LocalPath(destinationVolume));
+    return VolumePathName(request.realPaths[SourceFile], scratch[0], MaxPath) &&
+           VolumePathName(request.realPaths[DestinationFile], scratch[1], MaxPath) &&
+           !SameText(LocalPath(scratch[0]), LocalPath(scratch[1]));
 }
 
 // The short forms tell a long name from its own short form. Windows 95 and
 // 98 need them for the entry, so there a failure ends the request; on NT
 // they only serve the comparison of the two names.
-bool CannotShorten(Request &request, const WCHAR *) {
-    request.shortened = ShortenPath(request.sourcePath, request.shortSource) &&
-                        ShortenPath(request.destinationPath, request.shortDestination);
+bool CannotShorten(Request &request, int) {
+    request.shortened = ShortenPath(request.paths[SourceFile], request.shortPaths[SourceFile]) &&
+                        ShortenPath(request.paths[DestinationFile], request.shortPaths[DestinationFile]);
     if (request.shortened || request.mechanism != DeferMechanism::StartupRenameList) {
         return false;
     }
@@ -107,51 +149,63 @@ bool CannotShorten(Request &request, const WCHAR *) {
     return true;
 }
 
-bool IsSameFile(Request &request, const WCHAR *) {
+bool IsSameFile(Request &request, int) {
+    // As found, as they really are, and by their short forms.
     request.reason = SameFile;
-    return SameText(LocalPath(request.sourcePath), LocalPath(request.destinationPath)) ||
-           (request.shortened &&
-            SameText(LocalPath(request.shortSource), LocalPath(request.shortDestination)));
+    return SameText(LocalPath(request.paths[SourceFile]), LocalPath(request.paths[DestinationFile])) ||
+           SameText(LocalPath(request.realPaths[SourceFile]),
+                    LocalPath(request.realPaths[DestinationFile])) ||
+           (request.shortened && SameText(LocalPath(request.shortPaths[SourceFile]),
+                                          LocalPath(request.shortPaths[DestinationFile])));
 }
 
 // NTFS refuses to replace a read-only file, and DOS to delete one.
-bool IsReadOnly(Request &request, const WCHAR *path) {
-    const DWORD attributes = FileAttributes(path);
+bool IsReadOnly(Request &request, int file) {
+    const DWORD attributes = FileAttributes(request.paths[file]);
     request.reason = ReadOnlyFile;
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 // On 95/98 the file would exist under its short name only after the
 // restart, and programs that open the long name would no longer find it.
-bool KeepsOnlyShortName(Request &request, const WCHAR *) {
+// The file's own long name counts, however the Destination was typed (its
+// short name names the same file); FindFirstFile gives both.
+bool KeepsOnlyShortName(Request &request, int file) {
     if (request.mechanism != DeferMechanism::StartupRenameList) {
         return false;
     }
-    const WCHAR *shortName = FileName(request.shortDestination);
+    WIN32_FIND_DATAW data;
+    const WCHAR *longName = FileName(request.paths[file]);
+    const WCHAR *shortName = FileName(request.shortPaths[file]);
+    if (FindFileData(request.paths[file], data)) {
+        longName = data.cFileName;
+        // No short name of its own: the long one is a valid short name.
+        shortName = data.cAlternateFileName[0] != 0 ? data.cAlternateFileName : longName;
+    }
     CopyText(request.detail, shortName);
     request.reason = ShortNameOnly;
-    return !SameText(FileName(request.destinationPath), shortName);
+    return !SameText(longName, shortName);
 }
 
-enum class Names { Source, Destination, Each };  // Each: Source's path, then Destination's
+enum class Files { Source, Destination, Each };  // Each: Source's, then Destination's
 
 struct Check {
-    bool (*refuses)(Request &request, const WCHAR *path);
-    Names names;        // the argument the report names, and whose path is checked
+    bool (*refuses)(Request &request, int file);
+    Files files;        // the file checked, whose argument the report names
     ExitStatus status;  // the status a refusal ends with
 };
 
 // In this order; the README lists it.
 const Check checks[] = {
-    {IsOffFixedDisk, Names::Each, CannotCarryOut},
-    {IsOnSubstLetter, Names::Each, CannotCarryOut},
-    {IsLink, Names::Each, CannotCarryOut},
-    {IsOnOtherDrive, Names::Source, CannotCarryOut},
-    {IsOnOtherVolume, Names::Source, CannotCarryOut},
-    {CannotShorten, Names::Source, RegistrationFailed},
-    {IsSameFile, Names::Source, CannotCarryOut},
-    {IsReadOnly, Names::Destination, CannotCarryOut},
-    {KeepsOnlyShortName, Names::Destination, CannotCarryOut},
+    {CannotTraceLetter, Files::Each, CannotCarryOut},
+    {IsOffFixedDisk, Files::Each, CannotCarryOut},
+    {IsLink, Files::Each, CannotCarryOut},
+    {IsOnOtherDrive, Files::Source, CannotCarryOut},
+    {IsOnOtherVolume, Files::Source, CannotCarryOut},
+    {CannotShorten, Files::Source, RegistrationFailed},
+    {IsSameFile, Files::Source, CannotCarryOut},
+    {IsReadOnly, Files::Destination, CannotCarryOut},
+    {KeepsOnlyShortName, Files::Destination, CannotCarryOut},
 };
 
 ExitStatus Refuse(const WCHAR *argument, DWORD reason, ExitStatus status = CannotCarryOut,
@@ -178,51 +232,49 @@ bool AddToStartupRenameList(const WCHAR *shortSource, const WCHAR *shortDestinat
 
 ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
                                DeferMechanism mechanism) {
+    const WCHAR *arguments[] = {source, destination};
     request.mechanism = mechanism;
     request.shortened = false;
-    request.detail[0] = '\0';
+    request.detail[0] = 0;
 
     // From here to the registration the program looks at the file system as
     // the restart will: on 64-bit Windows, System32 is the native one. The
     // failure report turns the redirector on again, before it loads USER32.
     TurnRedirectionOff();
 
-    // A name through Sysnative is refused before its search, which cannot
-    // see that folder with the redirector off.
-    if (GoesThroughSysnative(source)) {
-        return Refuse(source, ThroughSysnative);
-    }
-    if (!ResolveOnSearchPath(source, request.sourcePath)) {
-        ReportFailure(source);
-        return SourceNotFound;
-    }
-    if (GoesThroughSysnative(destination)) {
-        return Refuse(destination, ThroughSysnative);
-    }
-    if (!ResolveOnSearchPath(destination, request.destinationPath)) {
-        ReportFailure(destination);
-        return DestinationNotFound;
+    for (int file = SourceFile; file <= DestinationFile; ++file) {
+        // A name through Sysnative is refused before its search, which
+        // cannot see that folder with the redirector off.
+        if (GoesThroughSysnative(arguments[file])) {
+            return Refuse(arguments[file], ThroughSysnative);
+        }
+        if (!ResolveOnSearchPath(arguments[file], request.paths[file])) {
+            ReportFailure(arguments[file]);
+            return file == SourceFile ? SourceNotFound : DestinationNotFound;
+        }
     }
 
     // Refuse what the next start cannot carry out, before anything is
     // registered: a request the system drops at the restart, or one that
     // destroys a file, must not be announced as done.
     for (const Check &check : checks) {
-        if (check.names != Names::Destination && check.refuses(request, request.sourcePath)) {
-            return Refuse(source, request.reason, check.status, request.detail);
-        }
-        if (check.names != Names::Source && check.refuses(request, request.destinationPath)) {
-            return Refuse(destination, request.reason, check.status, request.detail);
+        for (int file = SourceFile; file <= DestinationFile; ++file) {
+            const Files checked = file == SourceFile ? Files::Source : Files::Destination;
+            if ((check.files == Files::Each || check.files == checked) &&
+                check.refuses(request, file)) {
+                return Refuse(arguments[file], request.reason, check.status, request.detail);
+            }
         }
     }
 
     bool registered = false;
     switch (mechanism) {
     case DeferMechanism::ReplaceAtReboot:
-        registered = MoveAtReboot(request.sourcePath, request.destinationPath) != FALSE;
+        registered = MoveAtReboot(request.paths[SourceFile], request.paths[DestinationFile]) != FALSE;
         break;
     case DeferMechanism::StartupRenameList:
-        registered = AddToStartupRenameList(request.shortSource, request.shortDestination);
+        registered = AddToStartupRenameList(request.shortPaths[SourceFile],
+                                            request.shortPaths[DestinationFile]);
         break;
     case DeferMechanism::None:
         // Nothing can be registered without a mechanism; never report success.

@@ -58,6 +58,12 @@ typedef intptr_t(WINAPI *FARPROC)();
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define OPEN_EXISTING 3
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 #define DRIVE_UNKNOWN 0
 #define DRIVE_REMOVABLE 2
 #define DRIVE_FIXED 3
@@ -86,6 +92,28 @@ typedef struct _OSVERSIONINFOA {
 } OSVERSIONINFOA, *LPOSVERSIONINFOA;
 
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
+
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME;
+
+// FindFirstFile's record, in both forms.
+#define QUARVEL_FIND_DATA(name, Char)   \
+    typedef struct name {               \
+        DWORD dwFileAttributes;         \
+        FILETIME ftCreationTime;        \
+        FILETIME ftLastAccessTime;      \
+        FILETIME ftLastWriteTime;       \
+        DWORD nFileSizeHigh;            \
+        DWORD nFileSizeLow;             \
+        DWORD dwReserved0;              \
+        DWORD dwReserved1;              \
+        Char cFileName[MAX_PATH];       \
+        Char cAlternateFileName[14];    \
+    }
+QUARVEL_FIND_DATA(_WIN32_FIND_DATAA, CHAR) WIN32_FIND_DATAA;
+QUARVEL_FIND_DATA(_WIN32_FIND_DATAW, WCHAR) WIN32_FIND_DATAW;
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 DWORD WINAPI GetVersion();
@@ -136,6 +164,15 @@ BOOL WINAPI GetVolumePathNameW(LPCWSTR lpszFileName, LPWSTR lpszVolumePathName,
                                DWORD cchBufferLength);
 BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
 int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
+HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA *lpFindFileData);
+HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW *lpFindFileData);
+BOOL WINAPI FindClose(HANDLE hFindFile);
+HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          void *lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+DWORD WINAPI GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFilePath,
+                                       DWORD dwFlags);
+BOOL WINAPI CloseHandle(HANDLE hObject);
 BOOL WINAPI WriteFile(HANDLE hFile, const void *lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 

@@ -94,11 +94,29 @@ DWORD AnsiQuery(DWORD(WINAPI *query)(LPCSTR, LPSTR, DWORD), const WCHAR *name, W
     return FromAnsi(query(ansiName, ansiPath, MAX_PATH), ansiPath, path, size);
 }
 
+// A relative name with a folder in it, which SearchPath would append to
+// each folder of the search path in turn, Quarvel's own first.
+bool IsRelativeWithFolder(const WCHAR *name) {
+    if (name[0] == '\\' || name[0] == '/' ||
+        (name[0] != 0 && name[1] == ':' && (name[2] == '\\' || name[2] == '/'))) {
+        return false;  // a full path, taken as it stands
+    }
+    for (const WCHAR *c = name; *c != 0; ++c) {
+        if (*c == '\\' || *c == '/' || *c == ':') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Where AnsiSearchPath looks: the current folder ("."), or the search path.
+const char *ansiSearchFolder;
+
 // The two ANSI queries whose file part the program does not read, in the
 // shape of the others.
 DWORD WINAPI AnsiSearchPath(LPCSTR name, LPSTR path, DWORD size) {
     LPSTR filePart = nullptr;
-    return SearchPathA(nullptr, name, nullptr, size, path, &filePart);
+    return SearchPathA(ansiSearchFolder, name, nullptr, size, path, &filePart);
 }
 
 DWORD WINAPI AnsiFullPathName(LPCSTR name, LPSTR path, DWORD size) {
@@ -126,13 +144,16 @@ const WCHAR *ProcessCommandLine() {
 }
 
 DWORD SearchPathName(const WCHAR *name, WCHAR *path, DWORD size) {
+    // Searched in the current folder alone, the name is taken from there.
+    const bool here = IsRelativeWithFolder(name);
     if (Unicode()) {
         const auto searchPath = KERNEL32_FUNCTION(SearchPathW);
         LPWSTR filePart = nullptr;
-        return searchPath != nullptr
-                   ? searchPath(nullptr, LongForm(name, 0), nullptr, size, path, &filePart)
-                   : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+        return searchPath != nullptr ? searchPath(here ? L"." : nullptr, LongForm(name, 0), nullptr,
+                                                  size, path, &filePart)
+                                     : Fail(ERROR_CALL_NOT_IMPLEMENTED);
     }
+    ansiSearchFolder = here ? "." : nullptr;
     return AnsiQuery(AnsiSearchPath, name, path, size);
 }
 
@@ -197,6 +218,48 @@ UINT DriveType(const WCHAR *root) {
 BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size) {
     const auto volumePathName = KERNEL32_FUNCTION(GetVolumePathNameW);
     return Unicode() && volumePathName != nullptr && volumePathName(LongForm(path, 0), volume, size);
+}
+
+bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data) {
+    HANDLE found = INVALID_HANDLE_VALUE;
+    if (Unicode()) {
+        const auto findFirstFile = KERNEL32_FUNCTION(FindFirstFileW);
+        if (findFirstFile != nullptr) {
+            found = findFirstFile(LongForm(path, 0), &data);
+        }
+    } else {
+        WIN32_FIND_DATAA ansiData;
+        char ansiPath[MAX_PATH];
+        if (ToAnsi(path, ansiPath) &&
+            (found = FindFirstFileA(ansiPath, &ansiData)) != INVALID_HANDLE_VALUE) {
+            // The names alone: 95/98 have no reparse points.
+            MultiByteToWideChar(CP_ACP, 0, ansiData.cFileName, -1, data.cFileName, MAX_PATH);
+            MultiByteToWideChar(CP_ACP, 0, ansiData.cAlternateFileName, -1, data.cAlternateFileName,
+                                14);
+        }
+    }
+    if (found == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(found);
+    return true;
+}
+
+DWORD FinalPathName(const WCHAR *path, WCHAR *finalPath, DWORD size) {
+    const auto createFile = KERNEL32_FUNCTION(CreateFileW);
+    const auto finalPathName = KERNEL32_FUNCTION(GetFinalPathNameByHandleW);
+    if (!Unicode() || createFile == nullptr || finalPathName == nullptr) {
+        return 0;
+    }
+    const HANDLE file = createFile(LongForm(path, 0), 0,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    const DWORD length = finalPathName(file, finalPath, size, 0);  // by its DOS path
+    CloseHandle(file);
+    return length < size ? length : 0;
 }
 
 // Only NT defers a move this way; 95/98 use wininit.ini.

@@ -24,6 +24,9 @@ const WCHAR *ProcessCommandLine();
 // result that does not fit `size` gives the size it needs; on 95/98 one
 // longer than MAX_PATH fails with ERROR_FILENAME_EXCED_RANGE. A name with
 // no exact ANSI form fails there with ERROR_NO_UNICODE_TRANSLATION.
+// A name with a folder in it (app\x.dll, .\x.dll, ..\x.dll, C:x.dll) is
+// taken from the current folder; only a bare file name is looked up along
+// the system's search path.
 DWORD SearchPathName(const WCHAR *name, WCHAR *path, DWORD size);
 DWORD FullPathName(const WCHAR *name, WCHAR *path, DWORD size);
 DWORD ShortPathName(const WCHAR *path, WCHAR *shortPath, DWORD size);
@@ -36,6 +39,14 @@ bool SameText(const WCHAR *first, const WCHAR *second);  // lstrcmpi's equality
 // Where the function is missing (95, NT before 2000), these fail.
 DWORD DosDeviceTarget(const WCHAR *device, WCHAR *target, DWORD size);
 BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size);
+// FindFirstFile's record of one file: its long and short names and, for a
+// reparse point, its tag. False if there is none.
+bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data);
+// The path with every link, junction and mount point on the way resolved,
+// as \\?\C:\... or \\?\UNC\...: GetFinalPathNameByHandle, from Vista on, on a
+// handle opened with no access at all (nothing is read, and a file in use
+// opens too). 0 where Windows cannot tell.
+DWORD FinalPathName(const WCHAR *path, WCHAR *finalPath, DWORD size);
 
 // The ANSI form of the character at `text` (one UTF-16 unit, or a surrogate
 // pair, whose count goes to `units`) in `bytes`: its length, 1 or 2, or 0 if

@@ -127,6 +127,19 @@ class Windows:
     def GetSystemDirectoryA(self, uc, buffer, size, wide=False):
         return self._path_result(uc, "C:\\WINDOWS\\system32", buffer, size, wide)
 
+    def FindFirstFileA(self, uc, path, data):
+        """Each file's long name is a valid short one: it has no other."""
+        path = self._text(uc, path)
+        self.calls.append("FindFirstFileA(%s)" % path)
+        uc.mem_write(data + 44, path.split("\\")[-1].encode("latin-1").ljust(260, b"\0") + bytes(14))
+        return 0x4F1D
+
+    def FindClose(self, uc, handle):
+        return handle == 0x4F1D
+
+    def CloseHandle(self, uc, handle):
+        return 0
+
     def GetFileAttributesA(self, uc, path, wide=False):
         return 0x20  # FILE_ATTRIBUTE_ARCHIVE: every file found is a plain file
 
@@ -331,7 +344,8 @@ CASES = [
               r"MoveFileExA(C:\e2e\a.txt, C:\e2e\файл.dll, 5)"])),
     ("98 writes wininit.ini", Windows(WIN98, FILES), ["a.txt", "b.txt"], 0,
      outcome("Windows 98 4.10 build 2222  A "),
-     SEARCHES + SHORTENED + [r"WritePrivateProfileStringA(rename, C:\E2E\B.TXT, C:\E2E\A.TXT, wininit.ini)",
+     SEARCHES + SHORTENED + [r"FindFirstFileA(C:\e2e\b.txt)",
+                             r"WritePrivateProfileStringA(rename, C:\E2E\B.TXT, C:\E2E\A.TXT, wininit.ini)",
                              "WritePrivateProfileStringA(null, null, null, wininit.ini)"]),
     ("64-bit Windows: System32 as the restart sees it", Windows(WIN7, NATIVE, wow64=True),
      list(NATIVE), 0, outcome("Windows NT 6.1 build 7601 Service Pack 1"),

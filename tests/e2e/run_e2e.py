@@ -28,7 +28,7 @@ import subprocess
 import sys
 import zipfile
 
-from wine_prefix import Wine, WineFailure
+from wine_prefix import SESSION_MANAGER, Wine, WineFailure
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
@@ -82,7 +82,7 @@ def case(name, version, output, args=("a.txt", "b.txt"), files=PAIR, status=0, a
     that drive), the exit status, the output after the banner (bytes, or a
     pattern), the files after the restart (None: the name is gone), and what
     must be registered: `pending` renames in the registry, a pattern for
-    `wininit`, and an optional `setup`. A row with `wow64` is about 64-bit
+    `wininit`, and an optional `setup` and `cleanup` (given the prefix). A row with `wow64` is about 64-bit
     Windows: it runs in a 64-bit prefix, for the 32-bit build a second one.
     A row with a `locale` runs Quarvel with that LC_ALL, which chooses Wine's
     code pages: C.UTF-8 gives 1252, ru_RU.UTF-8 1251, ja_JP.UTF-8 932."""
@@ -178,7 +178,7 @@ CASES = [
     case("read-only destination", "win7",
          refused("b.txt", "It is read-only, and the restart cannot replace it: clear the attribute "
                  "first (attrib -r), then run again."), status=5,
-         setup=lambda prefix: os.chmod(os.path.join(prefix, "drive_c/e2e/b.txt"), 0o444)),
+         setup=lambda wine: os.chmod(os.path.join(wine.drive_c, "e2e/b.txt"), 0o444)),
     case("another drive", "win7", report("a.txt", "Not same device."),
          args=["a.txt", r"D:\b.txt"], files={"a.txt": "new", r"D:\b.txt": "old"},
          after={"a.txt": "new", r"D:\b.txt": "old"}, status=5),
@@ -206,7 +206,7 @@ CASES = [
          report("gone file.txt", "File not found."), args=["a.txt", "gone file.txt"], status=3,
          pipe=True),
     case("wininit.ini cannot be written", "win98", report("a.txt", "Access denied."), status=4,
-         setup=lambda prefix: os.mkdir(os.path.join(prefix, "drive_c/windows/wininit.ini"))),
+         setup=lambda wine: os.mkdir(os.path.join(wine.drive_c, "windows/wininit.ini"))),
     case("System32 as the restart sees it", "win7", outcome("Windows NT 6.1 build 7601 Service Pack 1"),
          args=list(SYSTEM32), files=SYSTEM32, after=dict(zip(SYSTEM32, [None, "new"])),
          pending=[r"\??\C:\windows\system32\qnew.dll", r"!\??\C:\windows\system32\qonly64.dll"],
@@ -234,6 +234,22 @@ CASES = [
     case("Windows' own notation for local paths", "win7",
          outcome("Windows NT 6.1 build 7601 Service Pack 1"),
          args=[r"\\?\C:\e2e\a.txt", r"\\.\C:\e2e\b.txt"], after=MOVED_PAIR, **NT),
+    case("a name with a folder is taken from the current folder, not beside Quarvel.exe", "win7",
+         outcome("Windows NT 6.1 build 7601 Service Pack 1"), args=["a.txt", r"app\b.txt"],
+         files={"a.txt": "new", r"app\b.txt": "old"}, after={"a.txt": None, r"app\b.txt": "new"},
+         pending=[r"\??\C:\e2e\a.txt", r"!\??\C:\e2e\app\b.txt"],
+         setup=lambda wine: beside(wine, r"quarvel\app\b.txt"),
+         cleanup=lambda wine: beside(wine, r"quarvel\app\b.txt", False)),
+    case("a name with a folder is not the system's, with SafeProcessSearchMode 1", "win7",
+         outcome("Windows NT 6.1 build 7601 Service Pack 1"), args=["a.txt", r"drivers\q.sys"],
+         files={"a.txt": "new", r"drivers\q.sys": "old"},
+         after={"a.txt": None, r"drivers\q.sys": "new"},
+         pending=[r"\??\C:\e2e\a.txt", r"!\??\C:\e2e\drivers\q.sys"],
+         setup=lambda wine: safe_search(wine, True), cleanup=lambda wine: safe_search(wine, False)),
+    case("98 destination typed by its short name is refused", "win98",
+         re.compile(re.escape(refused("LIBR~W2Y.DLL", "Windows 95 and 98 can replace it at the "
+                                      "restart only under its short name, LIBR~W2Y.DLL."))),
+         args=["new version.dll", "LIBR~W2Y.DLL"], files=LONG_NAMES, after=LONG_NAMES, status=5),
     case("a double-byte name on NT", "win7", outcome("Windows NT 6.1 build 7601 Service Pack 1"),
          args=list(KANJI), files=KANJI, after={"a 表": None, "b.txt": "new"},
          pending=[r"\??\C:\e2e\a 表", r"!\??\C:\e2e\b.txt"], locale="ja_JP.UTF-8"),
@@ -242,6 +258,28 @@ CASES = [
          wininit=r"\[rename\]\r\n%s=C:\\e2e\\[^\r\n=]+\r\n" % re.escape(r"C:\e2e\b.txt"),
          locale="ja_JP.UTF-8"),
 ]
+
+
+def beside(wine, name, present=True):
+    """Puts a copy of a case's file in another folder of C:, or removes it."""
+    path = os.path.join(wine.drive_c, name.replace("\\", "/"))
+    if present:
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w") as f:
+            f.write("copy")
+    else:
+        os.remove(path)
+
+
+def safe_search(wine, on):
+    """SafeProcessSearchMode 1 moves the current folder after the Windows
+    folder in the search order; here drivers\\q.sys also lies in system32."""
+    beside(wine, r"windows\system32\drivers\q.sys", on)
+    if on:
+        wine.run(["wine", "reg", "add", SESSION_MANAGER, "/v", "SafeProcessSearchMode", "/t",
+                  "REG_DWORD", "/d", "1", "/f"])
+    else:
+        wine.run(["wine", "reg", "delete", SESSION_MANAGER, "/v", "SafeProcessSearchMode", "/f"])
 
 
 # The host folders behind the extra drives, inside the prefix.
@@ -286,7 +324,7 @@ def run_case(wine, exe, case):
     wine.clear_pending_renames()
     wine.set_version(case["version"])
     if case.get("setup"):
-        case["setup"](wine.prefix)
+        case["setup"](wine)
 
     overrides = case.get("overrides")
     exe = case.get("exe", exe)
@@ -316,6 +354,8 @@ def run_case(wine, exe, case):
     if os.path.isdir(wininit_path):
         os.rmdir(wininit_path)  # let the restart run as usual
     wine.run(["wineboot", "-r"])
+    if case.get("cleanup"):
+        case["cleanup"](wine)
     after = read_files(wine, case["after"])
     if after != case["after"]:
         problems.append("after restart %r, expected %r" % (after, case["after"]))
@@ -331,6 +371,7 @@ OLDEST_KERNEL32 = {
     "GetDriveTypeA", "lstrcmpiA", "lstrlenA", "GetCommandLineA", "GetStdHandle", "WriteFile",
     "ExitProcess", "GetModuleHandleA", "GetFullPathNameA", "GetSystemDirectoryA", "lstrcpynA",
     "GetVersion", "GetCommandLineW", "MultiByteToWideChar", "WideCharToMultiByte",
+    "FindFirstFileA", "FindClose", "CloseHandle",
 }
 
 
@@ -370,7 +411,7 @@ def check_executable(arch, exe):
         ("manifest for %s" % manifest_arch,
          re.search(r"Entry: ID: 0x000018,", headers) is not None
          and b'processorArchitecture="%s"' % manifest_arch.encode() in data),
-        ("at most 12 KiB (%d bytes)" % len(data), len(data) <= 12 * 1024),
+        ("at most 13 KiB (%d bytes)" % len(data), len(data) <= 13 * 1024),
     ]
     return [name for name, passed in checks if not passed]
 
