@@ -37,8 +37,10 @@ class Windows:
     fake does, each DLL load and text fetched with the redirector off as a
     fault."""
 
-    def __init__(self, version, files, drives=None, messages=None, wow64=False):
+    def __init__(self, version, files, drives=None, messages=None, wow64=False,
+                 code_page="cp1252"):
         self.version, self.files, self.drives = version, files, drives or {}
+        self.code_page = code_page  # the ANSI one; its bytes are kept as latin-1 text
         self.messages = messages or {2: b"The system cannot find the file specified.\r\n"}
         self.wow64, self.redirected = wow64, True
         self.calls, self.output, self.status = [], b"", None
@@ -47,7 +49,7 @@ class Windows:
     # The model's own helpers begin with "_"; every other method is a
     # Windows function.
     def _text(self, uc, address, wide=False):
-        """A text in memory: UTF-16, or bytes of code page 1252 as latin-1."""
+        """A text in memory: UTF-16, or bytes of the ANSI code page as latin-1."""
         if address == 0:
             return "null"
         size, data = (2, b"") if wide else (1, b"")
@@ -91,14 +93,14 @@ class Windows:
     def MultiByteToWideChar(self, uc, page, flags, text, count, wide, size):
         data = (self._text(uc, text) + "\0" if count == 0xFFFFFFFF
                 else bytes(uc.mem_read(text, count)).decode("latin-1"))
-        converted = data.encode("latin-1").decode("cp1252", "replace")
+        converted = data.encode("latin-1").decode(self.code_page, "replace")
         if size:
             uc.mem_write(wide, converted.encode("utf-16-le")[:2 * size])
         return len(converted)
 
     def WideCharToMultiByte(self, uc, page, flags, wide, count, text, size, default, used):
         data = bytes(uc.mem_read(wide, 2 * count)).decode("utf-16-le", "surrogatepass")
-        converted = data.encode("cp1252", "replace")  # no best fit in this model
+        converted = data.encode(self.code_page, "replace")  # no best fit in this model
         uc.mem_write(text, converted[:size])
         return len(converted)
     def GetVersionExA(self, uc, info):
@@ -294,7 +296,7 @@ def run(image, windows, args):
     uc.hook_add(unicorn.UC_HOOK_CODE, answer, begin=STUBS, end=STUBS + 16 * len(FUNCTIONS) - 1)
     command_line = " ".join(['"C:\\quarvel\\Quarvel.exe"'] +
                             ['"%s"' % a if " " in a else a for a in args])
-    windows._put(uc, DATA, command_line.encode("cp1252", "replace").decode("latin-1"))
+    windows._put(uc, DATA, command_line.encode(windows.code_page, "replace").decode("latin-1"))
     windows._put(uc, DATA + 0x80000, command_line, wide=True)
     top = STACK + 0x100000 - 16
     uc.mem_write(top, (STUBS + 0xFFFF0).to_bytes(4, "little"))  # returned without ExitProcess
@@ -330,6 +332,9 @@ def on_nt(calls):
 
 
 CYRILLIC = dict(FILES, **{"файл.dll": "C:\\e2e\\файл.dll"})
+# A name whose second byte is a backslash in code page 932, as 98's ANSI
+# functions see it: its bytes (95 5C), kept as latin-1 text.
+KANJI = "a 表".encode("cp932").decode("latin-1")
 
 # name, Windows, arguments, status, output after the banner, calls but the version query
 CASES = [
@@ -347,6 +352,14 @@ CASES = [
      SEARCHES + SHORTENED + [r"FindFirstFileA(C:\e2e\b.txt)",
                              r"WritePrivateProfileStringA(rename, C:\E2E\B.TXT, C:\E2E\A.TXT, wininit.ini)",
                              "WritePrivateProfileStringA(null, null, null, wininit.ini)"]),
+    ("98 reads a double-byte name by characters", Windows(WIN98, dict(FILES, **{KANJI: "C:\\e2e\\" + KANJI}),
+                                                         code_page="cp932"),
+     ["a 表", "b.txt"], 0, outcome("Windows 98 4.10 build 2222  A "),
+     ["SearchPathA(null, %s, null, 260)" % KANJI, "SearchPathA(null, b.txt, null, 260)",
+      r"GetShortPathNameA(C:\e2e\%s, 260)" % KANJI, r"GetShortPathNameA(C:\e2e\b.txt, 260)",
+      r"FindFirstFileA(C:\e2e\b.txt)",
+      r"WritePrivateProfileStringA(rename, C:\E2E\B.TXT, C:\E2E\%s, wininit.ini)" % KANJI.upper(),
+      "WritePrivateProfileStringA(null, null, null, wininit.ini)"]),
     ("64-bit Windows: System32 as the restart sees it", Windows(WIN7, NATIVE, wow64=True),
      list(NATIVE), 0, outcome("Windows NT 6.1 build 7601 Service Pack 1"),
      on_nt([OFF] + ["SearchPathA(null, %s, null, 260)" % name for name in NATIVE]
