@@ -112,6 +112,15 @@ const std::string longPath = "C:\\" + std::string(300, 'd') + ".txt";
 const std::string noAnsiForm =
     "No mapping for the Unicode character exists in the target multi-byte code page.\r\n";
 
+// src.txt onto dst.txt on NT: searched, and refused; or moved.
+const Calls ntSearched = {"SearchPathW(null, src.txt, null, 32768)",
+                          "SearchPathW(null, dst.txt, null, 32768)"};
+const Calls ntMoved = {"SearchPathW(null, src.txt, null, 32768)",
+                       "SearchPathW(null, dst.txt, null, 32768)",
+                       "GetShortPathNameW(C:\\work\\src.txt, 32768)",
+                       "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
+                       "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"};
+
 const MoveCase moveCases[] = {
     {"SourceMissing", nt, "missing.txt", "dst.txt", Nothing, SourceNotFound,
      {"SearchPathW(null, missing.txt, null, 32768)"},
@@ -394,26 +403,18 @@ const MoveCase moveCases[] = {
     {"NtFolderLinkToAShare", nt, "src.txt", "dst.txt",
      [] { fake.finalPaths["C:\\work\\dst.txt"] = "\\\\?\\UNC\\server\\share\\dst.txt"; },
      CannotCarryOut,
-     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
-     "Error with: dst.txt. " + network},
+     ntSearched, "Error with: dst.txt. " + network},
     {"NtRemovableVolumeMountedInAFolder", nt, "src.txt", "C:\\mnt\\dst.txt",
      [] { fake.driveTypes["C:\\mnt\\"] = DRIVE_REMOVABLE; }, CannotCarryOut,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, C:\\mnt\\dst.txt, null, 32768)"},
      "Error with: C:\\mnt\\dst.txt. " + notFixed},
     // Only a name surrogate is a link: compressed (WOF) and cloud files are files.
     {"NtWofCompressedFileIsAFile", nt, "src.txt", "dst.txt", SourceTagged<0x80000017>, Success,
-     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
-      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
-      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
-     ""},
+     ntMoved, ""},
     {"NtCloudPlaceholderIsAFile", nt, "src.txt", "dst.txt", SourceTagged<0x9000701A>, Success,
-     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
-      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
-      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
-     ""},
+     ntMoved, ""},
     {"NtSymbolicLinkIsALink", nt, "src.txt", "dst.txt", SourceTagged<0xA000000C>, CannotCarryOut,
-     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
-     "Error with: src.txt. " + link},
+     ntSearched, "Error with: src.txt. " + link},
     {"NtUncDeviceFormIsNetwork", nt, "\\\\?\\UNC\\server\\share\\src.txt", "dst.txt",
      [] { fake.files["\\\\?\\UNC\\server\\share\\src.txt"] = "\\\\?\\UNC\\server\\share\\src.txt"; },
      CannotCarryOut,
