@@ -78,7 +78,6 @@ typedef intptr_t(WINAPI *FARPROC)();
 #define ERROR_NOT_SAME_DEVICE 17
 #define ERROR_NOT_SUPPORTED 50
 #define ERROR_CALL_NOT_IMPLEMENTED 120
-#define ERROR_INVALID_NAME 123
 #define ERROR_FILENAME_EXCED_RANGE 206
 #define ERROR_NO_UNICODE_TRANSLATION 1113
 
@@ -147,7 +146,6 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 int WINAPI lstrlenA(LPCSTR lpString);
-LPSTR WINAPI lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength);
 HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
 // The functions older Windows lack, which the program looks up at run time.
 DWORD WINAPI SearchPathW(LPCWSTR lpPath, LPCWSTR lpFileName, LPCWSTR lpExtension,

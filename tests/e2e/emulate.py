@@ -226,10 +226,6 @@ class Windows:
     def lstrlenA(self, uc, text):
         return len(self._text(uc, text))
 
-    def lstrcpynA(self, uc, to, text, size):
-        self._put(uc, to, self._text(uc, text)[:size - 1])
-        return to
-
     def lstrcmpiA(self, uc, first, second, wide=False):
         first, second = self._text(uc, first, wide).lower(), self._text(uc, second, wide).lower()
         return (first > second) - (first < second)
