@@ -21,7 +21,7 @@
 #define MSG_ERROR_CODE "Error with: %ls. System error %lu.\n"
 
 // The program's own reasons, which follow "Error with: <argument>. " in the
-// report. The SUBST one names the folder the letter stands for, the
+// report. The drive-letter one names what the letter stands for, the
 // short-name one the short name Windows 95 and 98 would leave. A call that
 // failed with error code 0 gave no reason; the system's text for 0 would say
 // that it succeeded.
