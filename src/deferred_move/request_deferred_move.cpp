@@ -13,6 +13,7 @@ struct Request {
     DeferMechanism mechanism;
     WCHAR paths[2][MaxPath];      // the full paths found, as they are registered
     WCHAR realPaths[2][MaxPath];  // the same with links and mount points resolved, where known
+    WCHAR volumes[2][MaxPath];    // the roots of the volumes that hold them; empty where unknown
     bool shortened;               // whether the short (8.3) forms below are filled
     WCHAR shortPaths[2][MaxPath];
     DWORD reason;            // why a check refused it
@@ -21,19 +22,7 @@ struct Request {
 
 // Too large for the stack.
 Request request;
-WCHAR scratch[2][MaxPath];
-
-// Copies text into a path buffer, after `offset` characters already there;
-// false if it does not fit.
-bool CopyText(WCHAR (&to)[MaxPath], const WCHAR *from, DWORD offset = 0) {
-    for (; offset < MaxPath; ++offset, ++from) {
-        to[offset] = *from;
-        if (*from == 0) {
-            return true;
-        }
-    }
-    return false;
-}
+WCHAR scratch[MaxPath];
 
 // The checks, each of which may refuse the request and set its reason. The
 // Session Manager (NT) and WININIT (95/98) run the moves early in the start,
@@ -45,8 +34,9 @@ bool CopyText(WCHAR (&to)[MaxPath], const WCHAR *from, DWORD offset = 0) {
 // restart, so the path is registered by the folder the letter stands for
 // (which also serves a letter that does exist then), and every other check
 // judges that path. A letter that stands for anything else is refused.
-// QueryDosDevice is NT's.
-bool CannotTraceLetter(Request &request, int file) {
+// QueryDosDevice is NT's. Then where the file really lies: its real path
+// (Vista on) and the root of the volume that holds it (2000 on).
+bool CannotLocate(Request &request, int file) {
     WCHAR(&path)[MaxPath] = request.paths[file];
     WCHAR *target = request.detail;
     for (int depth = 0; depth < 8; ++depth) {  // a letter may stand for a folder on another
@@ -65,8 +55,8 @@ bool CannotTraceLetter(Request &request, int file) {
         // C:\work and \dst.txt, with one backslash between them.
         DWORD length = TextLength(target);
         length -= target[length - 1] == '\\' ? 1 : 0;
-        if (!CopyText(scratch[0], target) || !CopyText(scratch[0], local + 2, length) ||
-            !CopyText(path, scratch[0])) {
+        if (!CopyText(scratch, target) || !CopyText(scratch, local + 2, length) ||
+            !CopyText(path, scratch)) {
             request.reason = ERROR_FILENAME_EXCED_RANGE;
             return true;
         }
@@ -75,6 +65,9 @@ bool CannotTraceLetter(Request &request, int file) {
     request.detail[0] = 0;
     if (FinalPathName(path, request.realPaths[file], MaxPath) == 0) {
         CopyText(request.realPaths[file], path);
+    }
+    if (!VolumePathName(LocalPath(request.realPaths[file]), request.volumes[file], MaxPath)) {
+        request.volumes[file][0] = 0;
     }
     return false;
 }
@@ -93,14 +86,9 @@ bool IsOffFixedDisk(Request &request, int file) {
     if (path[1] != ':') {
         return false;  // left to the drive comparison
     }
-    WCHAR *root = scratch[0];
-    if (!VolumePathName(path, root, MaxPath)) {
-        root[0] = path[0];
-        root[1] = ':';
-        root[2] = '\\';
-        root[3] = 0;
-    }
-    const UINT type = DriveType(root);
+    const WCHAR letterRoot[] = {path[0], ':', '\\', 0};
+    const WCHAR *volume = request.volumes[file];
+    const UINT type = DriveType(volume[0] != 0 ? LocalPath(volume) : letterRoot);
     if (type != DRIVE_REMOTE) {
         request.reason = NotOnFixedDisk;
     }
@@ -130,10 +118,10 @@ bool IsOnOtherDrive(Request &request, int) {
 // ... nor its volume, which may be mounted in a folder of the drive or
 // reached through a junction. GetVolumePathName is from Windows 2000 on.
 bool IsOnOtherVolume(Request &request, int) {
+    const WCHAR *source = request.volumes[SourceFile];
+    const WCHAR *destination = request.volumes[DestinationFile];
     request.reason = ERROR_NOT_SAME_DEVICE;
-    return VolumePathName(request.realPaths[SourceFile], scratch[0], MaxPath) &&
-           VolumePathName(request.realPaths[DestinationFile], scratch[1], MaxPath) &&
-           !SameText(LocalPath(scratch[0]), LocalPath(scratch[1]));
+    return source[0] != 0 && destination[0] != 0 && !SameText(LocalPath(source), LocalPath(destination));
 }
 
 // The short forms tell a long name from its own short form. Windows 95 and
@@ -197,7 +185,7 @@ struct Check {
 
 // In this order; the README lists it.
 const Check checks[] = {
-    {CannotTraceLetter, Files::Each, CannotCarryOut},
+    {CannotLocate, Files::Each, CannotCarryOut},
     {IsOffFixedDisk, Files::Each, CannotCarryOut},
     {IsLink, Files::Each, CannotCarryOut},
     {IsOnOtherDrive, Files::Source, CannotCarryOut},

@@ -31,16 +31,13 @@ DWORD Fail(DWORD error) {
 // A drive path too long for MAX_PATH in the \\?\ form, in which every NT
 // takes it up to 32,767 characters; any other path as it is.
 const WCHAR *LongForm(const WCHAR *path, int which) {
-    const DWORD length = TextLength(path);
-    if (length < MAX_PATH || length + 4 >= MaxPath || path[1] != ':' || path[2] != '\\') {
+    WCHAR(&form)[MaxPath] = longForms[which];
+    if (TextLength(path) < MAX_PATH || path[1] != ':' || path[2] != '\\' ||
+        !CopyText(form, path, 4)) {
         return path;
     }
-    WCHAR *form = longForms[which];
     form[0] = form[1] = form[3] = '\\';
     form[2] = '?';
-    for (DWORD i = 0; i <= length; ++i) {
-        form[4 + i] = path[i];
-    }
     return form;
 }
 
@@ -307,6 +304,16 @@ int AnsiCharacter(const WCHAR *text, char (&bytes)[2], int &units) {
         return 0;
     }
     return length;
+}
+
+bool CopyText(WCHAR (&to)[MaxPath], const WCHAR *from, DWORD offset) {
+    for (; offset < MaxPath; ++offset, ++from) {
+        to[offset] = *from;
+        if (*from == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 DWORD TextLength(const WCHAR *text) {

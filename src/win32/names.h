@@ -56,4 +56,8 @@ int AnsiCharacter(const WCHAR *text, char (&bytes)[2], int &units);
 // The length of a text, in WCHARs.
 DWORD TextLength(const WCHAR *text);
 
+// Copies text into a path buffer, after `offset` characters already there;
+// false if it does not fit.
+bool CopyText(WCHAR (&to)[MaxPath], const WCHAR *from, DWORD offset = 0);
+
 #endif
