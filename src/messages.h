@@ -42,6 +42,18 @@
     "-r), then run again.\n"
 #define MSG_SHORT_NAME_ONLY \
     "Windows 95 and 98 can replace it at the restart only under its short name, %ls.\n"
+#define MSG_STREAM_NAME \
+    "It names a stream of a file, and the restart moves only whole files: name the file itself.\n"
+#define MSG_NO_FINAL_PATH                                                                    \
+    "Windows gives no path by a drive letter for it, so the restart cannot reach it: name " \
+    "it by a path on a local disk's drive letter.\n"
+// A move already pending names its source and destination, a delete its file.
+#define MSG_IN_PENDING_MOVE                                                                 \
+    "A move of %ls onto %ls is already pending for the next start, and the two would " \
+    "combine: restart Windows first, then run again.\n"
+#define MSG_IN_PENDING_DELETE                                                                 \
+    "A deletion of %ls is already pending for the next start, and the two would combine: " \
+    "restart Windows first, then run again.\n"
 
 // Descriptions of the running Windows.
 #define MSG_DESCRIBE_WIN32S "Windows %ld.%ld"

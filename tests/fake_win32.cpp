@@ -30,14 +30,14 @@ std::string Text(LPCWSTR text) { return text == nullptr ? "null" : Narrow(text);
 
 // The characters of the modelled code pages beyond ASCII, which is itself in
 // each. A best-fit entry is a look-alike, used only from Unicode to ANSI.
-struct CodePageCharacter {
+struct ModelledCharacter {
     UINT codePage;
     const char *bytes;
     WCHAR character;
     bool bestFit;
 };
 
-const CodePageCharacter codePageCharacters[] = {
+const ModelledCharacter modelledCharacters[] = {
     {1252, "\xE9", 0x00E9, false},      // e acute
     {1252, "l", 0x0142, true},          // l with stroke
     {1252, "\"", 0xFF02, true},         // fullwidth quotation mark
@@ -261,7 +261,7 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int count, LPW
     for (size_t i = 0; i < bytes.size();) {
         WCHAR character = static_cast<unsigned char>(bytes[i]) < 0x80 ? bytes[i] : L'?';
         size_t length = 1;
-        for (const CodePageCharacter &c : codePageCharacters) {
+        for (const ModelledCharacter &c : modelledCharacters) {
             if (c.codePage == page && !c.bestFit && bytes.compare(i, strlen(c.bytes), c.bytes) == 0) {
                 character = c.character;
                 length = strlen(c.bytes);
@@ -290,7 +290,7 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int count, LP
         if (wide[i] >= 0x80) {
             bytes = "?";
             i += wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < length ? 1 : 0;
-            for (const CodePageCharacter &c : codePageCharacters) {
+            for (const ModelledCharacter &c : modelledCharacters) {
                 if (c.codePage == page && c.character == wide[i]) {
                     bytes = c.bytes;
                 }
@@ -469,9 +469,17 @@ HANDLE WINAPI FindFirstFileA(LPCSTR path, WIN32_FIND_DATAA *data) {
 BOOL WINAPI FindClose(HANDLE) { return TRUE; }
 
 // A handle is counted as a buffer the program must release.
-HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD, void *, DWORD, DWORD, HANDLE) {
-    RecordRedirected("CreateFileW(" + Text(path) + ", " + std::to_string(access) + ")", true);
-    const auto found = fake.finalPaths.find(Narrow(path));
+HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, DWORD, HANDLE) {
+    const std::string path = Narrow(pathText);
+    RecordRedirected("CreateFileW(" + path + ", " + std::to_string(access) + ")", true);
+    const bool deviceForm = path.compare(0, 4, "\\\\?\\") == 0 || path.compare(0, 4, "\\\\.\\") == 0;
+    const std::string local = deviceForm ? path.substr(4) : path;
+    for (const auto &file : fake.files) {
+        if (file.second == path || file.second == local) {
+            fake.finalPaths.emplace(path, "\\\\?\\" + local);
+        }
+    }
+    const auto found = fake.finalPaths.find(path);
     if (found == fake.finalPaths.end()) {
         return INVALID_HANDLE_VALUE;
     }
@@ -479,8 +487,97 @@ HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD, void *, DWORD, DWOR
     return &found->second;
 }
 
+// An empty final path: the volume has no drive letter.
 DWORD WINAPI GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD) {
-    return CopyPath(Widen(*static_cast<std::string *>(file)), path, size);
+    const std::string &finalPath = *static_cast<std::string *>(file);
+    fake.lastError = finalPath.empty() ? ERROR_PATH_NOT_FOUND : fake.lastError;
+    return CopyPath(Widen(finalPath), path, size);
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION *info) {
+    std::string path = *static_cast<std::string *>(file);
+    const auto link = fake.hardLinks.find(path);
+    path = link != fake.hardLinks.end() ? link->second : path;
+    std::transform(path.begin(), path.end(), path.begin(), ::toupper);
+    *info = BY_HANDLE_FILE_INFORMATION{};
+    info->dwVolumeSerialNumber = 0x1234;
+    info->nFileIndexLow = static_cast<DWORD>(std::hash<std::string>()(path));
+    return TRUE;
+}
+
+// Upper-casing as the file system does: unit by unit, ASCII and Latin-1 here.
+int WINAPI LCMapStringW(LCID, DWORD, LPCWSTR text, int, LPWSTR upper, int size) {
+    Record("LCMapStringW");
+    const size_t length = std::char_traits<WCHAR>::length(text) + 1;
+    std::transform(text, text + std::min<size_t>(length, size), upper, [](WCHAR c) {
+        const bool lower = (c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7);
+        return lower ? static_cast<WCHAR>(c - 0x20) : c;
+    });
+    return length <= static_cast<size_t>(size) ? static_cast<int>(length) : 0;
+}
+
+int WINAPI CompareStringOrdinal(LPCWSTR first, int, LPCWSTR second, int, BOOL) {
+    WCHAR upper[2][MaxPath];
+    LCMapStringW(0, 0, first, -1, upper[0], MaxPath);
+    LCMapStringW(0, 0, second, -1, upper[1], MaxPath);
+    fake.calls.resize(fake.calls.size() - 2);
+    return std::wstring(upper[0]) == upper[1] ? CSTR_EQUAL : CSTR_EQUAL + 1;
+}
+
+int WINAPI LCMapStringA(LCID, DWORD, LPCSTR text, int, LPSTR upper, int size) {
+    WCHAR wide[MaxPath];
+    const int length = AsAnsi("LCMapStringA", [&] {
+        return LCMapStringW(0, 0, Widen(FromAnsi(text)).c_str(), -1, wide, MaxPath);
+    });
+    return length != 0 ? static_cast<int>(CopyPath(ToAnsi(Narrow(wide)), upper, size)) + 1 : 0;
+}
+
+// The registry: the Session Manager's key, with the values in `pending`.
+LONG WINAPI RegOpenKeyExW(HKEY root, LPCWSTR key, DWORD, REGSAM access, PHKEY result) {
+    Record("RegOpenKeyExW(" + Text(key) + ", " + std::to_string(access) + ")");
+    *result = &fake.pending;
+    return root == HKEY_LOCAL_MACHINE ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+LONG WINAPI RegQueryValueExW(HKEY, LPCWSTR name, LPDWORD, LPDWORD, LPBYTE data, LPDWORD size) {
+    Record("RegQueryValueExW(" + Text(name) + ")");
+    const auto found = fake.pending.find(Narrow(name));
+    if (found == fake.pending.end() || found->second.empty()) {
+        return found == fake.pending.end() ? ERROR_FILE_NOT_FOUND : fake.registryError;
+    }
+    std::wstring value;
+    for (const std::string &text : found->second) {
+        value += Widen(text) + L'\0';
+    }
+    value += L'\0';
+    const DWORD needed = static_cast<DWORD>(value.size() * sizeof(WCHAR));
+    const bool fits = data != nullptr && *size >= needed;
+    if (fits) {
+        memcpy(data, value.data(), needed);
+    }
+    *size = needed;
+    return fits || data == nullptr ? ERROR_SUCCESS : ERROR_MORE_DATA;
+}
+
+LONG WINAPI RegCloseKey(HKEY) {
+    Record("RegCloseKey");
+    return ERROR_SUCCESS;
+}
+
+DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR text, DWORD size, LPCSTR file) {
+    Record("GetPrivateProfileSectionA(" + Text(section) + ", " + Text(file) + ")");
+    std::string lines;
+    for (const std::string &line : fake.renameSection) {
+        lines += ToAnsi(line) + '\0';
+    }
+    lines = lines.substr(0, size - 2);
+    memcpy(text, lines.c_str(), lines.size() + 1);
+    return static_cast<DWORD>(lines.size());
+}
+
+UINT WINAPI SetErrorMode(UINT mode) {
+    Record("SetErrorMode(" + std::to_string(mode) + ")");
+    return 0;
 }
 
 BOOL WINAPI CloseHandle(HANDLE) {
@@ -496,7 +593,10 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     if (module == &fake && strcmp(name, "CharToOemA") == 0) {
         return Exported(&FakeCharToOemA);
     }
-    if (module != &fake.version ||
+    // ADVAPI32 (as LoadLibraryA gives it too) has the registry functions.
+    if (module == &fake && strncmp(name, "Reg", 3) == 0) {
+        module = &fake.version;
+    } else if (module != &fake.version ||
         std::find(fake.missing.begin(), fake.missing.end(), name) != fake.missing.end()) {
         return nullptr;
     }
@@ -511,7 +611,13 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         {"QueryDosDeviceW", Exported(&QueryDosDeviceW)},
         {"GetVolumePathNameW", Exported(&GetVolumePathNameW)},
         {"MoveFileExW", Exported(&MoveFileExW)},
-        {"lstrcmpiW", Exported(&lstrcmpiW)},
+        {"CompareStringOrdinal", Exported(&CompareStringOrdinal)},
+        {"LCMapStringW", Exported(&LCMapStringW)},
+        {"LCMapStringA", Exported(&LCMapStringA)},
+        {"GetFileInformationByHandle", Exported(&GetFileInformationByHandle)},
+        {"RegOpenKeyExW", Exported(&RegOpenKeyExW)},
+        {"RegQueryValueExW", Exported(&RegQueryValueExW)},
+        {"RegCloseKey", Exported(&RegCloseKey)},
         {"FindFirstFileW", Exported(&FindFirstFileW)},
         {"CreateFileW", Exported(&CreateFileW)},
         {"GetFinalPathNameByHandleW", Exported(&GetFinalPathNameByHandleW)},
@@ -597,12 +703,6 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
                                 [&] { return GetSystemDirectoryW(wide, MaxPath); });
     return AnsiPath(length, wide, buffer, size);
 }
-
-int WINAPI lstrcmpiW(LPCWSTR first, LPCWSTR second) {
-    return strcasecmp(Narrow(first).c_str(), Narrow(second).c_str());
-}
-
-int WINAPI lstrcmpiA(LPCSTR first, LPCSTR second) { return strcasecmp(first, second); }
 
 int WINAPI lstrlenA(LPCSTR text) { return static_cast<int>(strlen(text)); }
 

@@ -46,14 +46,26 @@ struct FakeWindows {
     // GetDriveType: the type per root ("N:\\"); any other is a fixed drive.
     std::map<std::string, UINT> driveTypes;
     // FindFirstFile: a path's long and short name and reparse tag; any other
-    // is not found. GetFinalPathNameByHandle: a path's final path; any other
-    // fails to open.
+    // is not found. CreateFileW opens a path given here, or one found above
+    // (any of `files`), whose final path is then itself in the \\?\ form (an
+    // empty one: the volume has no drive letter);
+    // any other fails to open. GetFileInformationByHandle gives a file the
+    // index of its final path's upper-case form, or of the path it is a
+    // hard link of.
     struct Found {
         std::string longName, shortName;
         DWORD tag;
     };
     std::map<std::string, Found> found;
     std::map<std::string, std::string> finalPaths;
+    std::map<std::string, std::string> hardLinks;
+
+    // What is pending: the registry's values by name (an empty list: the
+    // value cannot be read, with registryError), and the lines of the
+    // [rename] section of wininit.ini.
+    std::map<std::string, std::vector<std::string>> pending;
+    DWORD registryError = ERROR_ACCESS_DENIED;
+    std::vector<std::string> renameSection;
 
     // The two registering calls: what they return and the error they leave.
     BOOL moveFileResult = TRUE;

@@ -15,6 +15,9 @@ void WriteLine(const char *text) {
 }  // namespace
 
 ExitStatus RunQuarvel(int argc, WCHAR *argv[]) {
+    // A drive without a disk (an empty floppy or CD drive on the search
+    // path) gives an error code, not a dialog that waits for a click.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     WriteLine(MSG_BANNER);
 
     // The platform is identified on every run, before the arguments are read.

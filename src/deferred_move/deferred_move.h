@@ -28,7 +28,11 @@ enum OwnError : DWORD {
     NotOnFixedDisk,         // a removable, CD-ROM, RAM or unknown drive
     OnSubstDrive,           // a drive letter that stands for no path on a disk (the detail)
     LinkNotFile,            // a symbolic link, junction or mount point
-    ReadOnlyFile            // Destination is read-only
+    ReadOnlyFile,           // Destination is read-only
+    StreamName,             // a stream of a file, not the file
+    NoFinalPath,            // Windows gives no path by drive letter for the file
+    InPendingMove,          // the file takes part in a pending move (the details: its two names)
+    InPendingDelete         // the file is to be deleted at the next start (the detail: its name)
 };
 
 // Resolves both arguments, then registers the move by the given mechanism
@@ -66,12 +70,29 @@ bool GoesThroughSysnative(const WCHAR *argument);
 void TurnRedirectionOff();
 void TurnRedirectionOn();
 
+// A move or delete the next start will already carry out, with Windows'
+// marks taken off its names: its source, its destination (empty for a
+// delete) and whether it replaces a file there.
+struct PendingMove {
+    const WCHAR *source;
+    const WCHAR *destination;
+    bool replaces;
+};
+
+// Reads what the next start will already carry out by the mechanism (on NT
+// PendingFileRenameOperations and ...2, on 95/98 the [rename] section of
+// wininit.ini) and calls `visit` with each move in turn, until it returns
+// true. Returns ERROR_SUCCESS, or the error that kept the list from being
+// read.
+DWORD ForEachPendingMove(DeferMechanism mechanism, bool (*visit)(const PendingMove &move));
+
 // Prints "Error with: <argument>. <text>" for the error code that the last
 // failing platform call left: the system's text, or the program's own for an
 // OwnError (ShortNameOnly names `detail`, the short name; OnSubstDrive the
-// folder the letter stands for). Must be called before any other platform
-// call, so that the code read is that call's own. Turns the redirector on
-// again once it has read the code.
-void ReportFailure(const WCHAR *argument, const WCHAR *detail = nullptr);
+// folder the letter stands for; the pending ones the entry). Must be called
+// before any other platform call, so that the code read is that call's own.
+// Turns the redirector on again once it has read the code.
+void ReportFailure(const WCHAR *argument, const WCHAR *detail = nullptr,
+                   const WCHAR *otherDetail = nullptr);
 
 #endif

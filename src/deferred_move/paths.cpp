@@ -85,10 +85,10 @@ bool GoesThroughSysnative(const WCHAR *argument) {
         ++end;
     }
     *end = 0;
-    if (!SameText(folder, L"Sysnative")) {
+    if (!SameName(folder, L"Sysnative")) {
         return false;
     }
     *folder = 0;
     systemFolder[parent] = 0;
-    return SameText(fullPath, systemFolder);
+    return SameName(fullPath, systemFolder);
 }

@@ -15,9 +15,7 @@ bool ConvertToOem(const char *text, char *oemText) {
     if (user32 == nullptr) {
         return false;
     }
-    // Cast through the generic function type: FARPROC has no parameters.
-    CharToOemProc charToOem = reinterpret_cast<CharToOemProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(user32, "CharToOemA")));
+    const CharToOemProc charToOem = ModuleFunction<CharToOemProc>(user32, "CharToOemA");
     const bool converted = charToOem != nullptr && charToOem(text, oemText);
     FreeLibrary(user32);
     return converted;
@@ -28,8 +26,10 @@ const char *const ownReports[] = {
     MSG_NOT_A_FILE,     MSG_ON_NETWORK_DRIVE,  MSG_SAME_FILE,
     MSG_SHORT_NAME_ONLY, MSG_THROUGH_SYSNATIVE, MSG_NOT_ON_FIXED_DISK,
     MSG_ON_SUBST_DRIVE, MSG_LINK_NOT_FILE,     MSG_READ_ONLY_FILE,
+    MSG_STREAM_NAME,    MSG_NO_FINAL_PATH,     MSG_IN_PENDING_MOVE,
+    MSG_IN_PENDING_DELETE,
 };
-static_assert(sizeof ownReports / sizeof *ownReports == ReadOnlyFile - NotAFile + 1,
+static_assert(sizeof ownReports / sizeof *ownReports == InPendingDelete - NotAFile + 1,
               "a report for each of the program's own reasons");
 
 // The report for one of the program's own reasons, or nullptr for a code of
@@ -44,14 +44,15 @@ const char *OwnReport(DWORD errorCode) {
 
 }  // namespace
 
-void ReportFailure(const WCHAR *argument, const WCHAR *detail) {
+void ReportFailure(const WCHAR *argument, const WCHAR *detail, const WCHAR *otherDetail) {
     const DWORD errorCode = GetLastError();
     // The system's text and USER32 are loaded from the real System32.
     TurnRedirectionOn();
     const char *ownReport = OwnReport(errorCode);
     if (ownReport != nullptr) {
         WriteFormatted(MSG_ERROR_WITH, argument, "");
-        WriteFormatted(ownReport, detail != nullptr ? detail : L"");
+        WriteFormatted(ownReport, detail != nullptr ? detail : L"",
+                       otherDetail != nullptr ? otherDetail : L"");
         return;
     }
 

@@ -11,13 +11,17 @@ const int DestinationFile = 1;
 // file, Source's first.
 struct Request {
     DeferMechanism mechanism;
-    WCHAR paths[2][MaxPath];      // the full paths found, as they are registered
-    WCHAR realPaths[2][MaxPath];  // the same with links and mount points resolved, where known
+    WCHAR paths[2][MaxPath];      // the full paths found, drive letters that stand for a folder replaced
+    WCHAR realPaths[2][MaxPath];  // where the files really lie, as NT registers them (below)
+    FileId ids[2];                // the files' identities (NT); zero where unknown
     WCHAR volumes[2][MaxPath];    // the roots of the volumes that hold them; empty where unknown
     bool shortened;               // whether the short (8.3) forms below are filled
     WCHAR shortPaths[2][MaxPath];
-    DWORD reason;            // why a check refused it
-    WCHAR detail[MaxPath];   // what the report names besides the argument
+    int pendingFile;              // the file that takes part in a move already pending, or -1
+    bool alreadyPending;          // the very pair is pending already
+    DWORD reason;                 // why a check refused it
+    WCHAR detail[MaxPath];        // what the report names besides the argument
+    WCHAR otherDetail[MaxPath];
 };
 
 // Too large for the stack.
@@ -62,12 +66,57 @@ bool CannotLocate(Request &request, int file) {
         }
         target = request.detail;
     }
+    // From Vista on, a file is registered by its final path, by a drive
+    // letter that exists at the restart: SUBST and DefineDosDevice letters
+    // (whatever their target) and junctions on the way are gone from it. A
+    // file on a volume without a drive letter cannot be reached at the
+    // restart. Before Vista, or where Windows gives no final path for
+    // another reason, by its path with the letters above replaced.
     request.detail[0] = 0;
-    if (FinalPathName(path, request.realPaths[file], MaxPath) == 0) {
-        CopyText(request.realPaths[file], path);
+    WCHAR(&real)[MaxPath] = request.realPaths[file];
+    if (OpenedFileFacts(path, real, request.ids[file]) == ERROR_PATH_NOT_FOUND) {
+        request.reason = NoFinalPath;
+        return true;
+    }
+    if (!CopyText(scratch, real[0] != 0 ? LocalPath(real) : path) || !CopyText(real, scratch)) {
+        real[0] = 0;
     }
     if (!VolumePathName(LocalPath(request.realPaths[file]), request.volumes[file], MaxPath)) {
         request.volumes[file][0] = 0;
+    }
+    return false;
+}
+
+// The root of the drive or volume a full path begins with, X:\ or
+// \\?\Volume{GUID}\; false for any other path.
+bool DriveRoot(const WCHAR *path, WCHAR (&root)[50]) {
+    const WCHAR volume[] = L"\\\\?\\Volume{";
+    DWORD length = path[1] == ':' ? 2 : 0;
+    if (length == 0) {
+        while (length < 11 && path[length] == volume[length]) {
+            ++length;
+        }
+        length = length == 11 && TextLength(path) >= 49 && path[47] == '}' ? 48 : 0;
+    }
+    if (length == 0 || (path[length] != '\\' && path[length] != 0)) {
+        return false;
+    }
+    for (DWORD i = 0; i < length; ++i) {
+        root[i] = path[i];
+    }
+    root[length] = '\\';
+    root[length + 1] = 0;
+    return true;
+}
+
+// A rename moves a whole file. A stream (a.txt:s, a.txt::$DATA) cannot be
+// moved onto a file, and the restart drops such a move.
+bool NamesStream(Request &request, int file) {
+    request.reason = StreamName;
+    for (const WCHAR *c = FileName(LocalPath(request.paths[file])); *c != 0; ++c) {
+        if (*c == ':') {
+            return true;
+        }
     }
     return false;
 }
@@ -79,16 +128,15 @@ bool CannotLocate(Request &request, int file) {
 // judged by itself, not by the drive letter.
 bool IsOffFixedDisk(Request &request, int file) {
     const WCHAR *path = LocalPath(request.realPaths[file]);
+    WCHAR root[50];
     request.reason = OnNetworkDrive;
-    if (path[0] == '\\' && path[1] == '\\') {
-        return true;  // \\server\share\..., \\?\UNC\..., or any other \\ form
+    if (!DriveRoot(path, root)) {
+        // \\server\share\..., \\?\UNC\..., or any other \\ form; the
+        // rest is left to the drive comparison.
+        return path[0] == '\\' && path[1] == '\\';
     }
-    if (path[1] != ':') {
-        return false;  // left to the drive comparison
-    }
-    const WCHAR letterRoot[] = {path[0], ':', '\\', 0};
     const WCHAR *volume = request.volumes[file];
-    const UINT type = DriveType(volume[0] != 0 ? LocalPath(volume) : letterRoot);
+    const UINT type = DriveType(volume[0] != 0 ? LocalPath(volume) : root);
     if (type != DRIVE_REMOTE) {
         request.reason = NotOnFixedDisk;
     }
@@ -109,10 +157,11 @@ bool IsLink(Request &request, int file) {
 
 // Both mechanisms rename, and a rename cannot leave its drive...
 bool IsOnOtherDrive(Request &request, int) {
-    const WCHAR *source = LocalPath(request.realPaths[SourceFile]);
-    const WCHAR *destination = LocalPath(request.realPaths[DestinationFile]);
+    WCHAR roots[2][50];
     request.reason = ERROR_NOT_SAME_DEVICE;
-    return source[1] != ':' || destination[1] != ':' || (source[0] | 0x20) != (destination[0] | 0x20);
+    return !DriveRoot(LocalPath(request.realPaths[SourceFile]), roots[SourceFile]) ||
+           !DriveRoot(LocalPath(request.realPaths[DestinationFile]), roots[DestinationFile]) ||
+           !SameName(roots[SourceFile], roots[DestinationFile]);
 }
 
 // ... nor its volume, which may be mounted in a folder of the drive or
@@ -121,7 +170,7 @@ bool IsOnOtherVolume(Request &request, int) {
     const WCHAR *source = request.volumes[SourceFile];
     const WCHAR *destination = request.volumes[DestinationFile];
     request.reason = ERROR_NOT_SAME_DEVICE;
-    return source[0] != 0 && destination[0] != 0 && !SameText(LocalPath(source), LocalPath(destination));
+    return source[0] != 0 && destination[0] != 0 && !SameName(LocalPath(source), LocalPath(destination));
 }
 
 // The short forms tell a long name from its own short form. Windows 95 and
@@ -137,14 +186,27 @@ bool CannotShorten(Request &request, int) {
     return true;
 }
 
+// Whether a name is one of a file's: as found, as it really is, or its
+// short form.
+bool IsNameOf(const WCHAR *name, int file) {
+    name = LocalPath(name);
+    return SameName(name, LocalPath(request.paths[file])) ||
+           SameName(name, LocalPath(request.realPaths[file])) ||
+           (request.shortened && SameName(name, LocalPath(request.shortPaths[file])));
+}
+
 bool IsSameFile(Request &request, int) {
-    // As found, as they really are, and by their short forms.
+    // By any of their names, and on NT by their identity, which also
+    // tells a hard link.
+    const FileId &source = request.ids[SourceFile];
+    const FileId &destination = request.ids[DestinationFile];
     request.reason = SameFile;
-    return SameText(LocalPath(request.paths[SourceFile]), LocalPath(request.paths[DestinationFile])) ||
-           SameText(LocalPath(request.realPaths[SourceFile]),
-                    LocalPath(request.realPaths[DestinationFile])) ||
-           (request.shortened && SameText(LocalPath(request.shortPaths[SourceFile]),
-                                          LocalPath(request.shortPaths[DestinationFile])));
+    return IsNameOf(request.paths[SourceFile], DestinationFile) ||
+           IsNameOf(request.realPaths[SourceFile], DestinationFile) ||
+           (request.shortened && IsNameOf(request.shortPaths[SourceFile], DestinationFile)) ||
+           ((source.volume | source.indexHigh | source.indexLow) != 0 &&
+            source.volume == destination.volume && source.indexHigh == destination.indexHigh &&
+            source.indexLow == destination.indexLow);
 }
 
 // NTFS refuses to replace a read-only file, and DOS to delete one.
@@ -172,8 +234,42 @@ bool KeepsOnlyShortName(Request &request, int file) {
     }
     CopyText(request.detail, shortName);
     request.reason = ShortNameOnly;
-    return !SameText(longName, shortName);
+    return !SameName(longName, shortName);
 }
+
+// Moves already pending run first, in the order they were registered, and
+// this one acts on what they leave: "a b" then "b a" leaves only a, with A's
+// content; "a b" then "b c" loses B; "a c" then "b c" loses A. So a file
+// that already takes part in a pending move or delete is refused, until a
+// restart has carried that out; the very pair already pending is not
+// registered twice.
+bool FindsConflict(const PendingMove &move) {
+    if (move.replaces && IsNameOf(move.source, SourceFile) && IsNameOf(move.destination, DestinationFile)) {
+        request.alreadyPending = true;
+        return false;
+    }
+    for (int file = SourceFile; file <= DestinationFile; ++file) {
+        if (IsNameOf(move.source, file) || (move.destination[0] != 0 && IsNameOf(move.destination, file))) {
+            request.pendingFile = file;
+            request.reason = move.destination[0] != 0 ? InPendingMove : InPendingDelete;
+            CopyText(request.detail, move.source);
+            CopyText(request.otherDetail, move.destination);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The list cannot be read: nothing is registered blindly.
+bool CannotReadPending(Request &request, int) {
+    const DWORD error = ForEachPendingMove(request.mechanism, FindsConflict);
+    if (error != ERROR_SUCCESS) {
+        request.reason = error;
+    }
+    return error != ERROR_SUCCESS;
+}
+
+bool IsPending(Request &request, int file) { return request.pendingFile == file; }
 
 enum class Files { Source, Destination, Each };  // Each: Source's, then Destination's
 
@@ -185,6 +281,7 @@ struct Check {
 
 // In this order; the README lists it.
 const Check checks[] = {
+    {NamesStream, Files::Each, CannotCarryOut},
     {CannotLocate, Files::Each, CannotCarryOut},
     {IsOffFixedDisk, Files::Each, CannotCarryOut},
     {IsLink, Files::Each, CannotCarryOut},
@@ -194,12 +291,13 @@ const Check checks[] = {
     {IsSameFile, Files::Source, CannotCarryOut},
     {IsReadOnly, Files::Destination, CannotCarryOut},
     {KeepsOnlyShortName, Files::Destination, CannotCarryOut},
+    {CannotReadPending, Files::Source, RegistrationFailed},
+    {IsPending, Files::Each, CannotCarryOut},
 };
 
-ExitStatus Refuse(const WCHAR *argument, DWORD reason, ExitStatus status = CannotCarryOut,
-                  const WCHAR *detail = nullptr) {
+ExitStatus Refuse(const WCHAR *argument, DWORD reason, ExitStatus status = CannotCarryOut) {
     SetLastError(reason);
-    ReportFailure(argument, detail);
+    ReportFailure(argument, request.detail, request.otherDetail);
     return status;
 }
 
@@ -223,7 +321,9 @@ ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
     const WCHAR *arguments[] = {source, destination};
     request.mechanism = mechanism;
     request.shortened = false;
-    request.detail[0] = 0;
+    request.pendingFile = -1;
+    request.alreadyPending = false;
+    request.detail[0] = request.otherDetail[0] = 0;
 
     // From here to the registration the program looks at the file system as
     // the restart will: on 64-bit Windows, System32 is the native one. The
@@ -250,22 +350,23 @@ ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
             const Files checked = file == SourceFile ? Files::Source : Files::Destination;
             if ((check.files == Files::Each || check.files == checked) &&
                 check.refuses(request, file)) {
-                return Refuse(arguments[file], request.reason, check.status, request.detail);
+                return Refuse(arguments[file], request.reason, check.status);
             }
         }
     }
 
-    bool registered = false;
-    switch (mechanism) {
+    bool registered = request.alreadyPending;
+    switch (registered ? DeferMechanism::None : mechanism) {
     case DeferMechanism::ReplaceAtReboot:
-        registered = MoveAtReboot(request.paths[SourceFile], request.paths[DestinationFile]) != FALSE;
+        registered = MoveAtReboot(request.realPaths[SourceFile], request.realPaths[DestinationFile]) != FALSE;
         break;
     case DeferMechanism::StartupRenameList:
         registered = AddToStartupRenameList(request.shortPaths[SourceFile],
                                             request.shortPaths[DestinationFile]);
         break;
     case DeferMechanism::None:
-        // Nothing can be registered without a mechanism; never report success.
+        // Nothing can be registered without a mechanism; never report
+        // success, unless the pair is pending already.
         SetLastError(ERROR_NOT_SUPPORTED);
         break;
     }

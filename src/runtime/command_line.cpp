@@ -106,5 +106,5 @@ int SplitProcessCommandLine(const WCHAR *commandLine, WCHAR **&argv) {
     static WCHAR text[MaxArgumentText];
     static WCHAR *vector[MaxArguments];
     argv = vector;
-    return SplitCommandLine(commandLine, text, sizeof text, vector, MaxArguments);
+    return SplitCommandLine(commandLine, text, MaxArgumentText, vector, MaxArguments);
 }

@@ -35,9 +35,9 @@ void AppendDecimal(TextBuffer &buffer, unsigned long value, bool negative) {
 // there is written as "?", never as a look-alike.
 void AppendWideText(TextBuffer &buffer, const WCHAR *text) {
     while (*text != 0) {
-        char bytes[2];
+        char bytes[4];
         int units = 1;
-        const int count = AnsiCharacter(text, bytes, units);
+        const int count = CodePageCharacter(CP_ACP, text, bytes, units);
         for (int i = 0; i < count; ++i) {
             AppendChar(buffer, bytes[i]);
         }

@@ -31,6 +31,12 @@ typedef void *HANDLE;
 typedef DWORD *LPDWORD;
 typedef void *LPOVERLAPPED;
 typedef intptr_t(WINAPI *FARPROC)();
+typedef unsigned char BYTE;
+typedef BYTE *LPBYTE;
+typedef void *HKEY;
+typedef HKEY *PHKEY;
+typedef DWORD REGSAM;
+typedef DWORD LCID;
 
 #define TRUE 1
 #define FALSE 0
@@ -52,7 +58,16 @@ typedef intptr_t(WINAPI *FARPROC)();
 #define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
 
 #define LMEM_FIXED 0x0000
+#define LMEM_ZEROINIT 0x0040
 #define CP_ACP 0
+#define CP_OEMCP 1
+#define LOCALE_SYSTEM_DEFAULT 0x0800
+#define LCMAP_UPPERCASE 0x00000200
+#define CSTR_EQUAL 2
+#define SEM_FAILCRITICALERRORS 0x0001
+#define SEM_NOOPENFILEERRORBOX 0x8000
+#define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002)
+#define KEY_QUERY_VALUE 0x0001
 
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define FILE_ATTRIBUTE_READONLY 0x00000001
@@ -73,12 +88,14 @@ typedef intptr_t(WINAPI *FARPROC)();
 
 #define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2
+#define ERROR_PATH_NOT_FOUND 3
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_NOT_SAME_DEVICE 17
 #define ERROR_NOT_SUPPORTED 50
 #define ERROR_CALL_NOT_IMPLEMENTED 120
 #define ERROR_FILENAME_EXCED_RANGE 206
+#define ERROR_MORE_DATA 234
 #define ERROR_NO_UNICODE_TRANSLATION 1113
 
 typedef struct _OSVERSIONINFOA {
@@ -114,6 +131,19 @@ typedef struct _FILETIME {
 QUARVEL_FIND_DATA(_WIN32_FIND_DATAA, CHAR) WIN32_FIND_DATAA;
 QUARVEL_FIND_DATA(_WIN32_FIND_DATAW, WCHAR) WIN32_FIND_DATAW;
 
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION;
+
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 DWORD WINAPI GetVersion();
 LPSTR WINAPI GetCommandLineA();
@@ -144,9 +174,11 @@ UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName);
 DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer,
                               LPSTR *lpFilePart);
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
-int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 int WINAPI lstrlenA(LPCSTR lpString);
 HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
+UINT WINAPI SetErrorMode(UINT uMode);
+DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
+                                       LPCSTR lpFileName);
 // The functions older Windows lack, which the program looks up at run time.
 DWORD WINAPI SearchPathW(LPCWSTR lpPath, LPCWSTR lpFileName, LPCWSTR lpExtension,
                          DWORD nBufferLength, LPWSTR lpBuffer, LPWSTR *lpFilePart);
@@ -161,7 +193,6 @@ DWORD WINAPI QueryDosDeviceW(LPCWSTR lpDeviceName, LPWSTR lpTargetPath, DWORD uc
 BOOL WINAPI GetVolumePathNameW(LPCWSTR lpszFileName, LPWSTR lpszVolumePathName,
                                DWORD cchBufferLength);
 BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
-int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA *lpFindFileData);
 HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW *lpFindFileData);
 BOOL WINAPI FindClose(HANDLE hFindFile);
@@ -171,6 +202,18 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
 DWORD WINAPI GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFilePath,
                                        DWORD dwFlags);
 BOOL WINAPI CloseHandle(HANDLE hObject);
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION *lpFileInformation);
+int WINAPI CompareStringOrdinal(LPCWSTR lpString1, int cchCount1, LPCWSTR lpString2, int cchCount2,
+                                BOOL bIgnoreCase);
+int WINAPI LCMapStringW(LCID Locale, DWORD dwMapFlags, LPCWSTR lpSrcStr, int cchSrc, LPWSTR lpDestStr,
+                        int cchDest);
+int WINAPI LCMapStringA(LCID Locale, DWORD dwMapFlags, LPCSTR lpSrcStr, int cchSrc, LPSTR lpDestStr,
+                        int cchDest);
+LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                          PHKEY phkResult);
+LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                             LPBYTE lpData, LPDWORD lpcbData);
+LONG WINAPI RegCloseKey(HKEY hKey);
 BOOL WINAPI WriteFile(HANDLE hFile, const void *lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 

@@ -28,13 +28,35 @@ DWORD Fail(DWORD error) {
     return 0;
 }
 
-// A drive path too long for MAX_PATH in the \\?\ form, in which every NT
-// takes it up to 32,767 characters; any other path as it is.
+bool IsDeviceForm(const WCHAR *path, WCHAR kind) {
+    return path[0] == '\\' && path[1] == '\\' && path[2] == kind && path[3] == '\\';
+}
+
+// A path too long for MAX_PATH in the \\?\ form, in which every NT takes it up
+// to 32,767 characters. That form turns Windows' normalisation off (no / for
+// \, no . or .. folders, no doubled \, no trailing dots or spaces), so the
+// path is normalised first, as Windows would have. A path typed in that
+// form, and one short enough, stay as they are.
 const WCHAR *LongForm(const WCHAR *path, int which) {
     WCHAR(&form)[MaxPath] = longForms[which];
-    if (TextLength(path) < MAX_PATH || path[1] != ':' || path[2] != '\\' ||
-        !CopyText(form, path, 4)) {
+    const auto fullPathName = KERNEL32_FUNCTION(GetFullPathNameW);
+    if (IsDeviceForm(path, '?') || fullPathName == nullptr) {
         return path;
+    }
+    // Room for the prefix; and Wine garbles a drive-relative name in a
+    // buffer of exactly 32,768 characters.
+    LPWSTR filePart = nullptr;
+    WCHAR *full = form + 4;
+    const DWORD length = fullPathName(path, MaxPath - 5, full, &filePart);
+    if (length < MAX_PATH || length >= MaxPath - 5) {
+        return path;
+    }
+    if (IsDeviceForm(full, '.')) {
+        full[2] = '?';  // \\.\C:\... normalised is the same path
+        return full;
+    }
+    if (full[1] != ':') {
+        return full;  // \\server\share\...: refused later, as any network path
     }
     form[0] = form[1] = form[3] = '\\';
     form[2] = '?';
@@ -46,9 +68,9 @@ const WCHAR *LongForm(const WCHAR *path, int which) {
 bool ToAnsi(const WCHAR *name, char (&ansi)[MAX_PATH]) {
     DWORD length = 0;
     for (const WCHAR *c = name; *c != 0;) {
-        char bytes[2];
+        char bytes[4];
         int units = 0;
-        const int count = AnsiCharacter(c, bytes, units);
+        const int count = CodePageCharacter(CP_ACP, c, bytes, units);
         if (count == 0) {
             return Fail(ERROR_NO_UNICODE_TRANSLATION);
         }
@@ -121,12 +143,34 @@ DWORD WINAPI AnsiFullPathName(LPCSTR name, LPSTR path, DWORD size) {
     return GetFullPathNameA(name, size, path, &filePart);
 }
 
-}  // namespace
-
-FARPROC Kernel32Address(const char *name) {
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    return kernel32 != nullptr ? GetProcAddress(kernel32, name) : nullptr;
+// A name upper-cased character by character as the file system does it:
+// LCMapString's upper-casing is the file system's unless linguistic casing
+// is asked for. 95/98 map the ANSI form. Where that fails, ASCII alone.
+void UpperCase(const WCHAR *name, WCHAR (&upper)[MaxPath]) {
+    if (!CopyText(upper, name)) {
+        upper[0] = 0;
+    }
+    if (Unicode()) {
+        const auto map = KERNEL32_FUNCTION(LCMapStringW);
+        if (map != nullptr && map(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, name, -1, upper, MaxPath) != 0) {
+            return;
+        }
+    } else {
+        const auto map = KERNEL32_FUNCTION(LCMapStringA);
+        char ansi[MAX_PATH];
+        char mapped[MAX_PATH];
+        if (map != nullptr && ToAnsi(name, ansi) &&
+            map(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, ansi, -1, mapped, MAX_PATH) != 0 &&
+            MultiByteToWideChar(CP_ACP, 0, mapped, -1, upper, MaxPath) != 0) {
+            return;
+        }
+    }
+    for (WCHAR *c = upper; *c != 0; ++c) {
+        *c = *c >= 'a' && *c <= 'z' ? static_cast<WCHAR>(*c - 'a' + 'A') : *c;
+    }
 }
+
+}  // namespace
 
 const WCHAR *ProcessCommandLine() {
     if (Unicode()) {
@@ -145,9 +189,10 @@ DWORD SearchPathName(const WCHAR *name, WCHAR *path, DWORD size) {
     const bool here = IsRelativeWithFolder(name);
     if (Unicode()) {
         const auto searchPath = KERNEL32_FUNCTION(SearchPathW);
+        const bool bare = !here && name[0] != '\\' && name[0] != '/' && (name[0] == 0 || name[1] != ':');
         LPWSTR filePart = nullptr;
-        return searchPath != nullptr ? searchPath(here ? L"." : nullptr, LongForm(name, 0), nullptr,
-                                                  size, path, &filePart)
+        return searchPath != nullptr ? searchPath(here ? L"." : nullptr, bare ? name : LongForm(name, 0),
+                                                  nullptr, size, path, &filePart)
                                      : Fail(ERROR_CALL_NOT_IMPLEMENTED);
     }
     ansiSearchFolder = here ? "." : nullptr;
@@ -242,21 +287,111 @@ bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data) {
     return true;
 }
 
-DWORD FinalPathName(const WCHAR *path, WCHAR *finalPath, DWORD size) {
+DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id) {
+    finalPath[0] = 0;
+    id = FileId{0, 0, 0};
     const auto createFile = KERNEL32_FUNCTION(CreateFileW);
-    const auto finalPathName = KERNEL32_FUNCTION(GetFinalPathNameByHandleW);
-    if (!Unicode() || createFile == nullptr || finalPathName == nullptr) {
-        return 0;
+    if (!Unicode() || createFile == nullptr) {
+        return ERROR_CALL_NOT_IMPLEMENTED;
     }
     const HANDLE file = createFile(LongForm(path, 0), 0,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return 0;
+        return GetLastError();
     }
-    const DWORD length = finalPathName(file, finalPath, size, 0);  // by its DOS path
+    const auto finalPathName = KERNEL32_FUNCTION(GetFinalPathNameByHandleW);
+    const auto information = KERNEL32_FUNCTION(GetFileInformationByHandle);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (information != nullptr && information(file, &info)) {
+        id = FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    }
+    // By drive letter (VOLUME_NAME_DOS), which fails with
+    // ERROR_PATH_NOT_FOUND for a volume that has none.
+    DWORD error = ERROR_CALL_NOT_IMPLEMENTED;
+    if (finalPathName != nullptr) {
+        const DWORD length = finalPathName(file, finalPath, MaxPath, 0);
+        error = length == 0 ? GetLastError() : length < MaxPath ? ERROR_SUCCESS : ERROR_MORE_DATA;
+    }
+    if (error != ERROR_SUCCESS) {
+        finalPath[0] = 0;
+    }
     CloseHandle(file);
-    return length < size ? length : 0;
+    return error;
+}
+
+namespace {
+
+// One value of an open key, as ReadPendingValues gives it.
+LONG ReadValue(decltype(&RegQueryValueExW) query, HKEY key, const WCHAR *name, WCHAR *&data) {
+    DWORD size = 0;
+    LONG error = query(key, name, nullptr, nullptr, nullptr, &size);
+    // The value may grow between the calls: then it is read again.
+    for (int attempt = 0; attempt < 4 && error == ERROR_SUCCESS; ++attempt) {
+        if (data != nullptr) {
+            LocalFree(data);
+        }
+        // Zeroed, with room for two more characters after an odd size.
+        data = static_cast<WCHAR *>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, size + 3 * sizeof(WCHAR)));
+        if (data == nullptr) {
+            return ERROR_NOT_ENOUGH_MEMORY;
+        }
+        error = query(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size);
+        if (error != ERROR_MORE_DATA) {
+            break;
+        }
+        error = ERROR_SUCCESS;
+    }
+    if (error != ERROR_SUCCESS && data != nullptr) {
+        LocalFree(data);
+        data = nullptr;
+    }
+    return error;
+}
+
+}  // namespace
+
+// The registry functions are KERNEL32's from Windows 7 on, ADVAPI32's on
+// every NT; ADVAPI32 is loaded only where KERNEL32 lacks them, so that
+// KERNEL32 stays the only DLL loaded with the program.
+DWORD ReadPendingValues(const WCHAR *const (&names)[2], WCHAR *(&data)[2]) {
+    HMODULE advapi32 = nullptr;
+    auto open = KERNEL32_FUNCTION(RegOpenKeyExW);
+    auto query = KERNEL32_FUNCTION(RegQueryValueExW);
+    auto close = KERNEL32_FUNCTION(RegCloseKey);
+    if (open == nullptr || query == nullptr || close == nullptr) {
+        advapi32 = LoadLibraryA("advapi32.dll");
+        open = ModuleFunction<decltype(&RegOpenKeyExW)>(advapi32, "RegOpenKeyExW");
+        query = ModuleFunction<decltype(&RegQueryValueExW)>(advapi32, "RegQueryValueExW");
+        close = ModuleFunction<decltype(&RegCloseKey)>(advapi32, "RegCloseKey");
+    }
+    data[0] = data[1] = nullptr;
+    HKEY key = nullptr;
+    LONG error = open == nullptr || query == nullptr || close == nullptr
+                     ? ERROR_CALL_NOT_IMPLEMENTED
+                     : open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                            0, KEY_QUERY_VALUE, &key);
+    if (error == ERROR_SUCCESS) {
+        for (int i = 0; i < 2 && (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND); ++i) {
+            error = ReadValue(query, key, names[i], data[i]);
+        }
+        close(key);
+    }
+    error = error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;  // no key, nothing pending
+    if (advapi32 != nullptr) {
+        FreeLibrary(advapi32);
+    }
+    return static_cast<DWORD>(error);
+}
+
+void ReadRenameSection(WCHAR (&lines)[MaxPath]) {
+    static char section[MaxPath];
+    // Windows 95 and 98 read sections of up to 32,767 bytes.
+    const DWORD length = GetPrivateProfileSectionA("rename", section, MaxPath - 2, "wininit.ini");
+    section[length] = section[length + 1] = '\0';
+    if (MultiByteToWideChar(CP_ACP, 0, section, static_cast<int>(length) + 2, lines, MaxPath) == 0) {
+        lines[0] = lines[1] = 0;
+    }
 }
 
 // Only NT defers a move this way; 95/98 use wininit.ini.
@@ -276,18 +411,22 @@ BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination) {
            WritePrivateProfileStringA("rename", ansiDestination, ansiSource, "wininit.ini");
 }
 
-bool SameText(const WCHAR *first, const WCHAR *second) {
-    if (Unicode()) {
-        const auto compare = KERNEL32_FUNCTION(lstrcmpiW);
-        return compare != nullptr && compare(first, second) == 0;
+bool SameName(const WCHAR *first, const WCHAR *second) {
+    const auto compare = KERNEL32_FUNCTION(CompareStringOrdinal);
+    if (Unicode() && compare != nullptr) {
+        return compare(first, -1, second, -1, TRUE) == CSTR_EQUAL;
     }
-    char ansiFirst[MAX_PATH];
-    char ansiSecond[MAX_PATH];
-    return ToAnsi(first, ansiFirst) && ToAnsi(second, ansiSecond) &&
-           lstrcmpiA(ansiFirst, ansiSecond) == 0;
+    static WCHAR upper[2][MaxPath];
+    UpperCase(first, upper[0]);
+    UpperCase(second, upper[1]);
+    DWORD i = 0;
+    while (upper[0][i] == upper[1][i] && upper[0][i] != 0) {
+        ++i;
+    }
+    return upper[0][i] == upper[1][i];
 }
 
-int AnsiCharacter(const WCHAR *text, char (&bytes)[2], int &units) {
+int CodePageCharacter(UINT codePage, const WCHAR *text, char (&bytes)[4], int &units) {
     units = text[0] >= 0xD800 && text[0] <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF ? 2 : 1;
     // ASCII is itself in every ANSI code page.
     if (text[0] < 0x80) {
@@ -297,9 +436,9 @@ int AnsiCharacter(const WCHAR *text, char (&bytes)[2], int &units) {
     // Best fit may give a look-alike, and a character with no form at all
     // becomes the default one: either way, the bytes do not read back as
     // the character. (WC_NO_BEST_FIT_CHARS is Windows 2000's and later.)
-    const int length = WideCharToMultiByte(CP_ACP, 0, text, units, bytes, 2, nullptr, nullptr);
+    const int length = WideCharToMultiByte(codePage, 0, text, units, bytes, 4, nullptr, nullptr);
     WCHAR back[2] = {0, 0};
-    if (length == 0 || MultiByteToWideChar(CP_ACP, 0, bytes, length, back, 2) != units ||
+    if (length == 0 || MultiByteToWideChar(codePage, 0, bytes, length, back, 2) != units ||
         back[0] != text[0] || (units == 2 && back[1] != text[1])) {
         return 0;
     }

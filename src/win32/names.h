@@ -35,23 +35,45 @@ DWORD FileAttributes(const WCHAR *path);
 UINT DriveType(const WCHAR *root);
 BOOL MoveAtReboot(const WCHAR *source, const WCHAR *destination);  // NT only
 BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination);  // wininit.ini
-bool SameText(const WCHAR *first, const WCHAR *second);  // lstrcmpi's equality
+// Whether two names are one name to the file system: compared unit by unit,
+// upper-cased as the file system upper-cases them (CompareStringOrdinal from
+// Vista on, LCMapString before), never by lstrcmpi's linguistic rules, for
+// which "strasse" and "stra\u00DFe" are equal.
+bool SameName(const WCHAR *first, const WCHAR *second);
 // Where the function is missing (95, NT before 2000), these fail.
 DWORD DosDeviceTarget(const WCHAR *device, WCHAR *target, DWORD size);
 BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size);
 // FindFirstFile's record of one file: its long and short names and, for a
 // reparse point, its tag. False if there is none.
 bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data);
-// The path with every link, junction and mount point on the way resolved,
-// as \\?\C:\... or \\?\UNC\...: GetFinalPathNameByHandle, from Vista on, on a
-// handle opened with no access at all (nothing is read, and a file in use
-// opens too). 0 where Windows cannot tell.
-DWORD FinalPathName(const WCHAR *path, WCHAR *finalPath, DWORD size);
+// What Windows tells of a file through a handle opened with no access at all
+// (nothing is read, and a file in use opens too): its final path, with every
+// link, junction, mount point and drive letter on the way resolved, as
+// \\?\C:\... or \\?\UNC\... (GetFinalPathNameByHandle, from Vista on),
+// and its identity, the volume serial number and file index (NT; all zero
+// where unknown). Returns ERROR_SUCCESS with the final path, or with it empty
+// the reason there is none: ERROR_PATH_NOT_FOUND where the file's volume has
+// no drive letter, ERROR_CALL_NOT_IMPLEMENTED before Vista and on 95/98.
+struct FileId {
+    DWORD volume, indexHigh, indexLow;
+};
+DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id);
 
-// The ANSI form of the character at `text` (one UTF-16 unit, or a surrogate
-// pair, whose count goes to `units`) in `bytes`: its length, 1 or 2, or 0 if
-// the code page has no exact form for it. Never a best-fit look-alike.
-int AnsiCharacter(const WCHAR *text, char (&bytes)[2], int &units);
+// What the next start will already do. ReadPendingValues reads two values
+// of the Session Manager's key (NT), each into a buffer that the caller
+// releases with LocalFree, ending in two more zero characters than Windows
+// stored, or nullptr where there is no such value; it returns ERROR_SUCCESS,
+// or the error that kept them from being read.
+// ReadRenameSection reads the [rename] section of wininit.ini (95/98) as
+// zero-terminated lines, ending in an empty one.
+DWORD ReadPendingValues(const WCHAR *const (&names)[2], WCHAR *(&data)[2]);
+void ReadRenameSection(WCHAR (&lines)[MaxPath]);
+
+// The form of the character at `text` (one UTF-16 unit, or a surrogate
+// pair, whose count goes to `units`) in `bytes`, in a code page (CP_ACP,
+// CP_OEMCP): its length, 1 to 4 (UTF-8), or 0 if the code page has no exact
+// form for it. Never a best-fit look-alike.
+int CodePageCharacter(UINT codePage, const WCHAR *text, char (&bytes)[4], int &units);
 
 // The length of a text, in WCHARs.
 DWORD TextLength(const WCHAR *text);

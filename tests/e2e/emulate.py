@@ -25,7 +25,7 @@ from unicorn.x86_const import UC_X86_REG_EAX, UC_X86_REG_ESP
 from run_e2e import BANNER, USAGE, outcome, refused, report, report_line
 
 STUBS, STACK, DATA = 0x70000000, 0x01000000, 0x02000000  # where the model lives
-KERNEL32, USER32 = 0x7B000000, 0x7E000000
+KERNEL32, USER32, ADVAPI32 = 0x7B000000, 0x7E000000, 0x7D000000
 OLD_VALUE = 0x5EED  # what turning the redirector off hands back, to turn it on
 SYSTEM32 = "c:\\windows\\system32\\"
 
@@ -188,8 +188,9 @@ class Windows:
         return 0
 
     def LoadLibraryA(self, uc, name):
-        self.calls.append(self._redirector_on("LoadLibraryA(%s)" % self._text(uc, name)))
-        return USER32
+        name = self._text(uc, name)
+        self.calls.append(self._redirector_on("LoadLibraryA(%s)" % name))
+        return ADVAPI32 if name.lower() == "advapi32.dll" else USER32
 
     def GetModuleHandleA(self, uc, name):
         return KERNEL32 if self._text(uc, name).lower() == "kernel32.dll" else 0
@@ -197,6 +198,7 @@ class Windows:
     def GetProcAddress(self, uc, module, name):
         name = self._text(uc, name)
         found = ((module, name) == (USER32, "CharToOemA")
+                 or (module == ADVAPI32 and name.startswith("Reg"))
                  or (module == KERNEL32 and self.wow64 and name.startswith("Wow64"))
                  or (module == KERNEL32 and self._wide() and name in WIDE))
         return STUBS + 16 * FUNCTIONS.index(name) if found else 0
@@ -222,6 +224,25 @@ class Windows:
         text = self._text(uc, source).encode("latin-1").replace(b"\xe9", b"\x82")
         uc.mem_write(destination, text + b"\0")
         return 1
+
+    def SetErrorMode(self, uc, mode):
+        self.calls.append("SetErrorMode(%d)" % mode)
+        return 0
+
+    # Nothing is pending: no registry value, an empty [rename] section.
+    def RegOpenKeyExW(self, uc, root, key, options, access, result):
+        return 2  # ERROR_FILE_NOT_FOUND
+
+    def RegQueryValueExW(self, uc, key, name, reserved, kind, data, size):
+        return 2
+
+    def RegCloseKey(self, uc, key):
+        return 0
+
+    def GetPrivateProfileSectionA(self, uc, section, buffer, size, file_name):
+        self.calls.append("GetPrivateProfileSectionA(%s)" % self._text(uc, section))
+        uc.mem_write(buffer, b"\0\0")
+        return 0
 
     def lstrlenA(self, uc, text):
         return len(self._text(uc, text))
@@ -251,8 +272,10 @@ for _name in ("SearchPath", "GetFullPathName", "GetSystemDirectory", "GetFileAtt
     setattr(Windows, _name + "W", functools.partialmethod(getattr(Windows, _name + "A"), wide=True))
 FUNCTIONS = [name for name in vars(Windows) if not name.startswith("_")]
 # What the model's NT answers when looked up; QueryDosDeviceW and
-# GetVolumePathNameW are missing, as on NT 4.0, so those checks are skipped.
-WIDE = [name for name in FUNCTIONS if name.endswith("W") and not name.startswith("GetCommandLine")]
+# GetVolumePathNameW are missing, as on NT 4.0, so those checks are skipped,
+# and so are the registry functions, which are ADVAPI32's there.
+WIDE = [name for name in FUNCTIONS
+        if name.endswith("W") and not name.startswith(("GetCommandLine", "Reg"))]
 
 
 def run(image, windows, args):
@@ -320,11 +343,15 @@ NATIVE = {name: name for name in (r"C:\windows\system32\qnew.dll", r"C:\windows\
 OFF, ON = "Wow64DisableWow64FsRedirection", "Wow64RevertWow64FsRedirection"
 SEARCHES = ["SearchPathA(null, a.txt, null, 260)", "SearchPathA(null, b.txt, null, 260)"]
 SHORTENED = [r"GetShortPathNameA(C:\e2e\a.txt, 260)", r"GetShortPathNameA(C:\e2e\b.txt, 260)"]
+# What is pending is read: on NT 4.0 through ADVAPI32, on 98 from wininit.ini.
+ADVAPI32_LOADED = "LoadLibraryA(advapi32.dll)"
+RENAME_SECTION = "GetPrivateProfileSectionA(rename)"
 
 
 def on_nt(calls):
     """The calls as NT makes them: the wide functions, with room for long paths."""
-    return [c.replace("A(", "W(").replace(", 260)", ", 32768)") for c in calls]
+    return [c if c == ADVAPI32_LOADED else c.replace("A(", "W(").replace(", 260)", ", 32768)")
+            for c in calls]
 
 
 CYRILLIC = dict(FILES, **{"файл.dll": "C:\\e2e\\файл.dll"})
@@ -332,20 +359,21 @@ CYRILLIC = dict(FILES, **{"файл.dll": "C:\\e2e\\файл.dll"})
 # functions see it: its bytes (95 5C), kept as latin-1 text.
 KANJI = "a 表".encode("cp932").decode("latin-1")
 
-# name, Windows, arguments, status, output after the banner, calls but the version query
+# name, Windows, arguments, status, output after the banner, calls but the
+# first two (SetErrorMode, then the version query)
 CASES = [
     ("usage", Windows(NT4, FILES), ["a.txt"], 1, USAGE, []),
     ("NT registers with MoveFileExW", Windows(NT4, FILES), ["a.txt", "b.txt"], 0,
      outcome("Windows NT 4.0 build 1381 Service Pack 6"),
-     on_nt(SEARCHES + SHORTENED + [r"MoveFileExA(C:\e2e\a.txt, C:\e2e\b.txt, 5)"])),
+     on_nt(SEARCHES + SHORTENED + [ADVAPI32_LOADED, r"MoveFileExA(C:\e2e\a.txt, C:\e2e\b.txt, 5)"])),
     ("NT registers a name outside the code page", Windows(NT4, CYRILLIC), ["a.txt", "файл.dll"], 0,
      outcome("Windows NT 4.0 build 1381 Service Pack 6"),
      on_nt(["SearchPathA(null, a.txt, null, 260)", "SearchPathA(null, файл.dll, null, 260)"]
            + [r"GetShortPathNameA(C:\e2e\a.txt, 260)", r"GetShortPathNameA(C:\e2e\файл.dll, 260)",
-              r"MoveFileExA(C:\e2e\a.txt, C:\e2e\файл.dll, 5)"])),
+              ADVAPI32_LOADED, r"MoveFileExA(C:\e2e\a.txt, C:\e2e\файл.dll, 5)"])),
     ("98 writes wininit.ini", Windows(WIN98, FILES), ["a.txt", "b.txt"], 0,
      outcome("Windows 98 4.10 build 2222  A "),
-     SEARCHES + SHORTENED + [r"FindFirstFileA(C:\e2e\b.txt)",
+     SEARCHES + SHORTENED + [r"FindFirstFileA(C:\e2e\b.txt)", RENAME_SECTION,
                              r"WritePrivateProfileStringA(rename, C:\E2E\B.TXT, C:\E2E\A.TXT, wininit.ini)",
                              "WritePrivateProfileStringA(null, null, null, wininit.ini)"]),
     ("98 reads a double-byte name by characters", Windows(WIN98, dict(FILES, **{KANJI: "C:\\e2e\\" + KANJI}),
@@ -353,14 +381,14 @@ CASES = [
      ["a 表", "b.txt"], 0, outcome("Windows 98 4.10 build 2222  A "),
      ["SearchPathA(null, %s, null, 260)" % KANJI, "SearchPathA(null, b.txt, null, 260)",
       r"GetShortPathNameA(C:\e2e\%s, 260)" % KANJI, r"GetShortPathNameA(C:\e2e\b.txt, 260)",
-      r"FindFirstFileA(C:\e2e\b.txt)",
+      r"FindFirstFileA(C:\e2e\b.txt)", RENAME_SECTION,
       r"WritePrivateProfileStringA(rename, C:\E2E\B.TXT, C:\E2E\%s, wininit.ini)" % KANJI.upper(),
       "WritePrivateProfileStringA(null, null, null, wininit.ini)"]),
     ("64-bit Windows: System32 as the restart sees it", Windows(WIN7, NATIVE, wow64=True),
      list(NATIVE), 0, outcome("Windows NT 6.1 build 7601 Service Pack 1"),
      on_nt([OFF] + ["SearchPathA(null, %s, null, 260)" % name for name in NATIVE]
            + ["GetShortPathNameA(%s, 260)" % name for name in NATIVE]
-           + ["MoveFileExA(%s, %s, 5)" % tuple(NATIVE), ON])),
+           + [ON, ADVAPI32_LOADED, OFF, "MoveFileExA(%s, %s, 5)" % tuple(NATIVE), ON])),
     ("a failure report in the OEM code page, on 64-bit Windows",
      Windows(NT4, FILES, messages=FRENCH, wow64=True), ["donn\xe9es.txt", "b.txt"], 2,
      report("donn\xe9es.txt", "Le fichier sp\x82cifi\x82 est introuvable."),
@@ -384,8 +412,8 @@ def main():
             problems.append("status %r, expected %d" % (windows.status, status))
         if windows.output != BANNER + output:
             problems.append("output %r, expected %r" % (windows.output, BANNER + output))
-        if windows.calls != ["GetVersionExA(148)"] + calls:
-            problems.append("calls %r, expected %r" % (windows.calls[1:], calls))
+        if windows.calls != ["SetErrorMode(32769)", "GetVersionExA(148)"] + calls:
+            problems.append("calls %r, expected %r" % (windows.calls[2:], calls))
         failures += report_line(name, problems)
     passed = len(CASES) - failures
     os.makedirs(work_dir, exist_ok=True)

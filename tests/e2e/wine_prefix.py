@@ -158,3 +158,14 @@ class Wine:
 
     def clear_pending_renames(self):
         self.run(["wine", "reg", "delete", SESSION_MANAGER, "/v", PENDING, "/f"], check=False)
+
+    def set_pending_renames(self, names):
+        """Writes the registered moves exactly, as another program might."""
+        data = "".join(name + "\0" for name in names) + "\0"
+        octets = ",".join("%02x" % b for b in data.encode("utf-16-le"))
+        with open(os.path.join(self.drive_c, "pending.reg"), "wb") as f:
+            f.write(('Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n"%s"=hex(7):%s\r\n'
+                     % (SESSION_MANAGER.replace("HKLM", "HKEY_LOCAL_MACHINE"), PENDING, octets))
+                    .encode("utf-16"))
+        self.run(["wine", "reg", "import", r"C:\pending.reg"])
+        os.remove(os.path.join(self.drive_c, "pending.reg"))
