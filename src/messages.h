@@ -1,7 +1,9 @@
-// Every text Quarvel writes to the console, in one place. All are 8-bit
-// strings in the ANSI code page; "\n" becomes CR LF on the console. A name
-// ("%ls") is written in the ANSI code page too, with "?" for each character
-// that has no exact form there.
+// Every text Quarvel writes to the console, in one place. All are ASCII
+// (descriptions may carry the system's ANSI text); "\n" becomes CR LF. A
+// name ("%ls") is written as the output shows it: into a file or pipe in the
+// ANSI code page, on a console as its characters; with "?" for each
+// character that cannot be shown exactly, and for each control or
+// bidirectional formatting character.
 #ifndef QUARVEL_MESSAGES_H
 #define QUARVEL_MESSAGES_H
 
@@ -14,10 +16,10 @@
 #define MSG_NOT_SUPPORTED "%s %s not supported."                        // description, service pack
 #define MSG_OUTCOME "Current OS: %s %s\nMove or rename after reboot\n"  // description, service pack
 
-// Failure report: the argument as typed, then the system's text for the
-// error, which ends its own line. When the system has no text for the code,
-// the code itself is named.
-#define MSG_ERROR_WITH "Error with: %ls. %s"
+// Failure report: the argument as typed, then the reason: the system's text
+// for the error, which ends its own line, or one of the program's own below.
+// When the system has no text for the code, the code itself is named.
+#define MSG_ERROR_WITH "Error with: %ls. "
 #define MSG_ERROR_CODE "Error with: %ls. System error %lu.\n"
 
 // The program's own reasons, which follow "Error with: <argument>. " in the
@@ -47,13 +49,12 @@
 #define MSG_NO_FINAL_PATH                                                                    \
     "Windows gives no path by a drive letter for it, so the restart cannot reach it: name " \
     "it by a path on a local disk's drive letter.\n"
-// A move already pending names its source and destination, a delete its file.
-#define MSG_IN_PENDING_MOVE                                                                 \
-    "A move of %ls onto %ls is already pending for the next start, and the two would " \
-    "combine: restart Windows first, then run again.\n"
-#define MSG_IN_PENDING_DELETE                                                                 \
-    "A deletion of %ls is already pending for the next start, and the two would combine: " \
-    "restart Windows first, then run again.\n"
+// A move already pending names its source and destination, a delete its
+// file; both reports go on with the same text.
+#define MSG_IN_PENDING_MOVE "A move of %ls onto %ls"
+#define MSG_IN_PENDING_DELETE "A deletion of %ls"
+#define MSG_PENDING_TAIL \
+    " is already pending for the next start, and the two would combine: restart Windows first, then run again.\n"
 
 // Descriptions of the running Windows.
 #define MSG_DESCRIBE_WIN32S "Windows %ld.%ld"

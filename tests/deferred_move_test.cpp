@@ -577,6 +577,10 @@ TEST(ReportFailure, ReadsTheSearchErrorFirstAndReleasesEverything) {
         "GetProcAddress(SearchPathW)",
         "SearchPathW(null, gone.txt, null, 32768)",
         "GetLastError(2)",
+        "GetModuleHandleA(kernel32.dll)",  // whether standard output is a console
+        "GetProcAddress(GetConsoleMode)",
+        "GetModuleHandleA(kernel32.dll)",
+        "GetProcAddress(FormatMessageW)",
         "FormatMessageA(0x1300, null, 2, 0x400, 0, null)",
         "LocalAlloc(0, " + std::to_string(notFound.size() + 1) + ")",
         "LoadLibraryA(user32.dll)",
@@ -616,6 +620,18 @@ const ReportCase reportCases[] = {
      "Error with: a.txt. " + ansiText},
     // "?" for each character without an exact ANSI form, never a look-alike.
     {"NoLookAlikes", "złoty＂\U0001F600.dll", Nothing, "Error with: z?oty??.dll. " + oemText},
+    // Nothing forged: control and bidirectional formatting characters.
+    {"ControlCharactersShownAsQuestionMarks", "a\nCurrent OS\r\t\u202Eb\u2066.txt", Nothing,
+     "Error with: a?Current OS???b?.txt. " + oemText},
+    {"Utf8CodePageHasEveryCharacter", "€-price\U0001F600.dll", [] { fake.codePage = CP_UTF8; },
+     "Error with: €-price\U0001F600.dll. " + oemText},
+    // A console shows characters: on NT through WriteConsoleW, with the
+    // system's text in Unicode; on 95/98 everything in the OEM code page.
+    {"NtConsoleShowsTheNameAsTyped", "złoty\U0001F600\n.dll", [] { fake.isConsole = true; },
+     "Error with: złoty\U0001F600?.dll. Accés refusé.\r\n"},
+    {"Win98ConsoleShowsTheOemCodePage", "café.txt",
+     [] { fake.isConsole = true, fake.version.dwPlatformId = VER_PLATFORM_WIN32_WINDOWS; },
+     "Error with: caf\x82.txt. " + oemText},
 };
 
 class ReportFailureTest : public testing::TestWithParam<ReportCase> {};
@@ -629,6 +645,8 @@ TEST_P(ReportFailureTest, PrintsTheArgumentAndTheSystemText) {
     ReportFailure(Widen(c.argument).c_str());
     EXPECT_EQ(ConsoleOutput(), c.output);
     EXPECT_EQ(fake.liveAllocations, 0);
+    EXPECT_EQ(CallsTo({"WriteConsoleW"}).empty(),
+              !fake.isConsole || fake.version.dwPlatformId != VER_PLATFORM_WIN32_NT);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ReportFailureTest, testing::ValuesIn(reportCases),

@@ -39,6 +39,7 @@ struct ModelledCharacter {
 
 const ModelledCharacter modelledCharacters[] = {
     {1252, "\xE9", 0x00E9, false},      // e acute
+    {850, "\x82", 0x00E9, false},       // the same in the OEM code page
     {1252, "l", 0x0142, true},          // l with stroke
     {1252, "\"", 0xFF02, true},         // fullwidth quotation mark
     {932, "\x95\x5C", 0x8868, false},  // a kanji whose second byte is a backslash
@@ -254,11 +255,19 @@ LPSTR WINAPI GetCommandLineA() {
     return &line[0];
 }
 
+// The code page a conversion means: the ANSI or OEM one, or one by number.
+UINT CodePage(UINT codePage) {
+    return codePage == CP_ACP ? fake.codePage : codePage == CP_OEMCP ? fake.oemCodePage : codePage;
+}
+
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int count, LPWSTR wide, int size) {
-    const UINT page = codePage == CP_ACP ? fake.codePage : codePage;
+    const UINT page = CodePage(codePage);
     std::wstring result;
     const std::string bytes = count < 0 ? std::string(text, strlen(text) + 1) : std::string(text, count);
-    for (size_t i = 0; i < bytes.size();) {
+    if (page == CP_UTF8) {
+        result = Widen(bytes);
+    }
+    for (size_t i = 0; i < bytes.size() && page != CP_UTF8;) {
         WCHAR character = static_cast<unsigned char>(bytes[i]) < 0x80 ? bytes[i] : L'?';
         size_t length = 1;
         for (const ModelledCharacter &c : modelledCharacters) {
@@ -282,10 +291,14 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int count, LPW
 // code page lacks altogether becomes "?".
 int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int count, LPSTR text,
                                int size, LPCSTR, BOOL *) {
-    const UINT page = codePage == CP_ACP ? fake.codePage : codePage;
+    const UINT page = CodePage(codePage);
     std::string result;
     const size_t length = count < 0 ? std::char_traits<WCHAR>::length(wide) + 1 : count;
-    for (size_t i = 0; i < length; ++i) {
+    if (page == CP_UTF8) {
+        const std::wstring units(wide, length);
+        result = Narrow(units.c_str()) + (count < 0 ? std::string(1, '\0') : "");
+    }
+    for (size_t i = 0; i < length && page != CP_UTF8; ++i) {
         std::string bytes(1, static_cast<char>(wide[i]));
         if (wide[i] >= 0x80) {
             bytes = "?";
@@ -524,14 +537,6 @@ int WINAPI CompareStringOrdinal(LPCWSTR first, int, LPCWSTR second, int, BOOL) {
     return std::wstring(upper[0]) == upper[1] ? CSTR_EQUAL : CSTR_EQUAL + 1;
 }
 
-int WINAPI LCMapStringA(LCID, DWORD, LPCSTR text, int, LPSTR upper, int size) {
-    WCHAR wide[MaxPath];
-    const int length = AsAnsi("LCMapStringA", [&] {
-        return LCMapStringW(0, 0, Widen(FromAnsi(text)).c_str(), -1, wide, MaxPath);
-    });
-    return length != 0 ? static_cast<int>(CopyPath(ToAnsi(Narrow(wide)), upper, size)) + 1 : 0;
-}
-
 // The registry: the Session Manager's key, with the values in `pending`.
 LONG WINAPI RegOpenKeyExW(HKEY root, LPCWSTR key, DWORD, REGSAM access, PHKEY result) {
     Record("RegOpenKeyExW(" + Text(key) + ", " + std::to_string(access) + ")");
@@ -613,11 +618,13 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         {"MoveFileExW", Exported(&MoveFileExW)},
         {"CompareStringOrdinal", Exported(&CompareStringOrdinal)},
         {"LCMapStringW", Exported(&LCMapStringW)},
-        {"LCMapStringA", Exported(&LCMapStringA)},
         {"GetFileInformationByHandle", Exported(&GetFileInformationByHandle)},
         {"RegOpenKeyExW", Exported(&RegOpenKeyExW)},
         {"RegQueryValueExW", Exported(&RegQueryValueExW)},
         {"RegCloseKey", Exported(&RegCloseKey)},
+        {"GetConsoleMode", Exported(&GetConsoleMode)},
+        {"WriteConsoleW", Exported(&WriteConsoleW)},
+        {"FormatMessageW", Exported(&FormatMessageW)},
         {"FindFirstFileW", Exported(&FindFirstFileW)},
         {"CreateFileW", Exported(&CreateFileW)},
         {"GetFinalPathNameByHandleW", Exported(&GetFinalPathNameByHandleW)},
@@ -708,6 +715,39 @@ int WINAPI lstrlenA(LPCSTR text) { return static_cast<int>(strlen(text)); }
 
 HANDLE WINAPI GetStdHandle(DWORD which) {
     return which == STD_OUTPUT_HANDLE ? &fake.console : nullptr;
+}
+
+BOOL WINAPI GetConsoleMode(HANDLE output, LPDWORD mode) {
+    *mode = 3;
+    return output == &fake.console && fake.isConsole;
+}
+
+// What a console shows arrives as UTF-8 here.
+BOOL WINAPI WriteConsoleW(HANDLE output, const void *units, DWORD count, LPDWORD written, void *) {
+    Record("WriteConsoleW()");
+    const std::wstring text(static_cast<const WCHAR *>(units), count);
+    fake.console += Narrow(text.c_str());
+    *written = count;
+    return output == &fake.console && fake.isConsole;
+}
+
+// The system's text from FormatMessageA, as Windows gives it in Unicode.
+DWORD WINAPI FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                            LPWSTR buffer, DWORD size, va_list *arguments) {
+    char *ansi = nullptr;
+    const DWORD length = AsAnsi("FormatMessageW", [&] {
+        return FormatMessageA(flags, source, messageId, languageId, reinterpret_cast<LPSTR>(&ansi),
+                              size, arguments);
+    });
+    if (length == 0) {
+        return 0;
+    }
+    const std::wstring text = Widen(FromAnsi(ansi));
+    free(ansi);
+    WCHAR *units = static_cast<WCHAR *>(malloc((text.size() + 1) * sizeof(WCHAR)));
+    std::copy(text.c_str(), text.c_str() + text.size() + 1, units);
+    *reinterpret_cast<WCHAR **>(buffer) = units;
+    return static_cast<DWORD>(text.size());
 }
 
 BOOL WINAPI WriteFile(HANDLE file, const void *bytes, DWORD count, LPDWORD written,

@@ -91,12 +91,16 @@ struct FakeWindows {
     bool redirectionOff = false;
     std::vector<std::string> redirectionFaults;
 
-    // The ANSI code page, of those below, and the command line (UTF-8), which
-    // GetCommandLineA gives in that code page.
+    // The ANSI and OEM code pages, of those modelled (and UTF-8), and the
+    // command line (UTF-8), which GetCommandLineA gives in the ANSI one.
     UINT codePage = 1252;
+    UINT oemCodePage = 850;
     std::string commandLine;
 
-    std::string console;  // every byte written to standard output
+    // Every byte written to standard output; what WriteConsoleW writes, as
+    // UTF-8. Standard output is a console if isConsole.
+    std::string console;
+    bool isConsole = false;
 
     DWORD lastError = 0;
     int liveAllocations = 0;          // system buffers not yet released

@@ -135,7 +135,7 @@ struct FormatCase {
 std::string Format(const char *format, ...) QUARVEL_PRINTF(1, 2);
 std::string Format(const char *format, ...) {
     char text[64];
-    TextBuffer buffer = {text, sizeof text, 0, nullptr};
+    TextBuffer buffer = {text, sizeof text, 0, nullptr, Output::Bytes, nullptr};
     va_list arguments;
     va_start(arguments, format);
     const bool understood = AppendFormattedV(buffer, format, arguments);

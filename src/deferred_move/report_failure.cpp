@@ -1,5 +1,6 @@
 // The failure report: the argument as typed and the system's own text for
-// the error, converted to the console's OEM code page.
+// the error: on a console that shows Unicode as the system gives it in
+// Unicode, elsewhere in the OEM code page, as it has always been written.
 #include "deferred_move.h"
 
 #include "../messages.h"
@@ -48,36 +49,49 @@ void ReportFailure(const WCHAR *argument, const WCHAR *detail, const WCHAR *othe
     const DWORD errorCode = GetLastError();
     // The system's text and USER32 are loaded from the real System32.
     TurnRedirectionOn();
+    const DWORD flags =
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
     const char *ownReport = OwnReport(errorCode);
     if (ownReport != nullptr) {
-        WriteFormatted(MSG_ERROR_WITH, argument, "");
+        WriteFormatted(MSG_ERROR_WITH, argument);
         WriteFormatted(ownReport, detail != nullptr ? detail : L"",
                        otherDetail != nullptr ? otherDetail : L"");
+        if (errorCode >= InPendingMove) {
+            WriteText(MSG_PENDING_TAIL);
+        }
         return;
     }
-
-    LPSTR systemText = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-        nullptr, errorCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-        reinterpret_cast<LPSTR>(&systemText), 0, nullptr);
-    if (length == 0 || systemText == nullptr) {
+    // The system's text: in Unicode for a console that shows it, otherwise
+    // in the ANSI code page, to be converted to the OEM one.
+    const bool unicode = ConsoleShowsUnicode();
+    const auto formatMessageW = Kernel32Function<decltype(&FormatMessageW)>("FormatMessageW");
+    void *text = nullptr;
+    const DWORD language = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
+    const DWORD length =
+        !unicode ? FormatMessageA(flags, nullptr, errorCode, language, reinterpret_cast<LPSTR>(&text), 0, nullptr)
+        : formatMessageW != nullptr
+            ? formatMessageW(flags, nullptr, errorCode, language, reinterpret_cast<LPWSTR>(&text), 0, nullptr)
+            : 0;
+    if (length == 0 || text == nullptr) {
         WriteFormatted(MSG_ERROR_CODE, argument, static_cast<unsigned long>(errorCode));
+        return;
+    }
+    WriteFormatted(MSG_ERROR_WITH, argument);
+    if (unicode) {
+        WriteSystemText(static_cast<const WCHAR *>(text));
+        LocalFree(text);
         return;
     }
 
     // The OEM copy has the same length as the system's text. If it cannot be
     // made, the system's text is printed as it is: a report in the wrong code
     // page is better than none.
+    const char *systemText = static_cast<const char *>(text);
     const size_t size = static_cast<size_t>(lstrlenA(systemText)) + 1;
     char *oemText = static_cast<char *>(LocalAlloc(LMEM_FIXED, size));
-    if (oemText != nullptr && ConvertToOem(systemText, oemText)) {
-        WriteFormatted(MSG_ERROR_WITH, argument, oemText);
-    } else {
-        WriteFormatted(MSG_ERROR_WITH, argument, systemText);
-    }
+    WriteSystemText(oemText != nullptr && ConvertToOem(systemText, oemText) ? oemText : systemText);
     if (oemText != nullptr) {
         LocalFree(oemText);
     }
-    LocalFree(systemText);
+    LocalFree(text);
 }

@@ -6,14 +6,26 @@
 
 namespace {
 
-void AppendChar(TextBuffer &buffer, char c) {
+// One unit: a byte, or on a console that shows Unicode a UTF-16 unit.
+void AppendUnit(TextBuffer &buffer, WCHAR unit) {
     if (buffer.length == buffer.capacity) {
         if (buffer.flush == nullptr) {
             return;
         }
         buffer.flush(buffer);
     }
-    buffer.text[buffer.length++] = c;
+    if (buffer.output == Output::UnicodeConsole) {
+        buffer.wide[buffer.length++] = unit;
+    } else {
+        buffer.text[buffer.length++] = static_cast<char>(unit);
+    }
+}
+
+void AppendChar(TextBuffer &buffer, char c) { AppendUnit(buffer, static_cast<unsigned char>(c)); }
+
+// Characters that would forge a line or reorder what the reader sees.
+bool IsDisguising(WCHAR c) {
+    return c < 0x20 || c == 0x7F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
 void AppendDecimal(TextBuffer &buffer, unsigned long value, bool negative) {
@@ -31,23 +43,6 @@ void AppendDecimal(TextBuffer &buffer, unsigned long value, bool negative) {
     }
 }
 
-// A wide text in the ANSI code page: each character that has no exact form
-// there is written as "?", never as a look-alike.
-void AppendWideText(TextBuffer &buffer, const WCHAR *text) {
-    while (*text != 0) {
-        char bytes[4];
-        int units = 1;
-        const int count = CodePageCharacter(CP_ACP, text, bytes, units);
-        for (int i = 0; i < count; ++i) {
-            AppendChar(buffer, bytes[i]);
-        }
-        if (count == 0) {
-            AppendChar(buffer, '?');
-        }
-        text += units;
-    }
-}
-
 // The length of the conversion at `format` (just past its '%'), or 0 if it
 // is not one of "s", "ls", "ld", "lu".
 size_t ConversionLength(const char *format) {
@@ -62,9 +57,47 @@ size_t ConversionLength(const char *format) {
 
 }  // namespace
 
-void AppendText(TextBuffer &buffer, const char *text) {
-    while (*text != '\0') {
-        AppendChar(buffer, *text++);
+void AppendText(TextBuffer &buffer, const char *text, UINT codePage) {
+    bool ascii = true;
+    for (const char *c = text; *c != '\0'; ++c) {
+        ascii = ascii && static_cast<unsigned char>(*c) < 0x80;
+    }
+    // A file or pipe takes every text's bytes as they are, and a console on
+    // 95/98 the OEM code page's.
+    static WCHAR wide[MaxPath];
+    if (ascii || buffer.output == Output::Bytes ||
+        (buffer.output == Output::OemConsole && codePage == CP_OEMCP) ||
+        MultiByteToWideChar(codePage, 0, text, -1, wide, MaxPath) == 0) {
+        while (*text != '\0') {
+            AppendChar(buffer, *text++);
+        }
+        return;
+    }
+    AppendWideText(buffer, wide, false);
+}
+
+void AppendWideText(TextBuffer &buffer, const WCHAR *text, bool name) {
+    while (*text != 0) {
+        if (name && IsDisguising(*text)) {
+            AppendChar(buffer, '?');
+            ++text;
+            continue;
+        }
+        if (buffer.output == Output::UnicodeConsole) {
+            AppendUnit(buffer, *text++);  // a surrogate pair goes out as its two units
+            continue;
+        }
+        char bytes[4];
+        int units = 1;
+        const int count = CodePageCharacter(buffer.output == Output::OemConsole ? CP_OEMCP : CP_ACP,
+                                            text, bytes, units);
+        for (int i = 0; i < count; ++i) {
+            AppendChar(buffer, bytes[i]);
+        }
+        if (count == 0) {
+            AppendChar(buffer, '?');
+        }
+        text += units;
     }
 }
 
@@ -83,7 +116,7 @@ bool AppendFormattedV(TextBuffer &buffer, const char *format, va_list arguments)
             AppendText(buffer, text != nullptr ? text : "");
         } else if (c[2] == 's') {
             const WCHAR *text = va_arg(arguments, const WCHAR *);
-            AppendWideText(buffer, text != nullptr ? text : L"");
+            AppendWideText(buffer, text != nullptr ? text : L"", true);
         } else if (c[2] == 'd') {
             const long value = va_arg(arguments, long);
             // The magnitude of the most negative value fits unsigned long.
@@ -115,7 +148,7 @@ void FormatText(char *buffer, size_t size, const char *format, ...) {
     if (size == 0) {
         return;
     }
-    TextBuffer text = {buffer, size - 1, 0, nullptr};
+    TextBuffer text = {buffer, size - 1, 0, nullptr, Output::Bytes, nullptr};
     va_list arguments;
     va_start(arguments, format);
     AppendFormattedV(text, format, arguments);

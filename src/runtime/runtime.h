@@ -16,20 +16,38 @@
 #define QUARVEL_PRINTF(formatIndex, firstArgument)
 #endif
 
-// Text collected in a fixed buffer. When it is full, `flush` (if any) empties
-// it; without one, text beyond the capacity is dropped.
+// What a buffer holds. Bytes: the ANSI code page's for names and the
+// program's own text, the OEM code page's for the system's text, as a file
+// or pipe has always received them. A console shows the OEM code page: on
+// 95/98 everything is converted to it; on NT the text is UTF-16, for
+// WriteConsoleW, which shows every character the console's font has.
+enum class Output { Bytes, OemConsole, UnicodeConsole };
+
+// Text collected in a fixed buffer, in `text`, or in `wide` on a console
+// that shows Unicode. When it is full, `flush` (if any) empties it; without
+// one, text beyond the capacity is dropped.
 struct TextBuffer {
     char *text;
     size_t capacity;
     size_t length;
     void (*flush)(TextBuffer &buffer);
+    Output output;
+    WCHAR *wide;
 };
 
-void AppendText(TextBuffer &buffer, const char *text);
+// Appends text of the ANSI code page, or of another (CP_OEMCP): on a
+// console converted as it shows them, elsewhere as it is.
+void AppendText(TextBuffer &buffer, const char *text, UINT codePage = CP_ACP);
+// Appends a wide text. A name is shown safely: each control character and
+// bidirectional formatting character becomes "?", so that a name can neither
+// forge a line nor reorder what the reader sees; so does each character the
+// output's code page lacks (never a best-fit look-alike).
+void AppendWideText(TextBuffer &buffer, const WCHAR *text, bool name);
 
-// Appends the format with its arguments. Only "%s", "%ls" (a wide text,
-// written in the ANSI code page), "%ld" and "%lu" are understood; at any other conversion the output stops there and the result
-// is false, so that an unknown conversion never reads an argument.
+// Appends the format with its arguments. Only "%s" (ANSI text), "%ls" (a
+// name), "%ld" and "%lu" are understood; at any other conversion the output
+// stops there and the result is false, so that an unknown conversion never
+// reads an argument.
 bool AppendFormattedV(TextBuffer &buffer, const char *format, va_list arguments);
 
 // Whether every conversion in the format is one that AppendFormattedV knows.
@@ -39,10 +57,17 @@ bool IsSupportedFormat(const char *format);
 void FormatText(char *buffer, size_t size, const char *format, ...) QUARVEL_PRINTF(3, 4);
 
 // Standard output, a text stream: each "\n" goes out as CR LF and every other
-// byte unchanged, whether it is a console, a file or a pipe. Output is
-// buffered until FlushConsole, or until the buffer fills.
+// character unchanged, whether it is a console, a file or a pipe. Output is
+// buffered until FlushConsole, or until the buffer fills. A console is one
+// for which GetConsoleMode succeeds (NUL and pipes are character devices
+// too); the first write finds out.
 void WriteText(const char *text);
 void WriteFormatted(const char *format, ...) QUARVEL_PRINTF(1, 2);
+// The system's text for an error: in the OEM code page, or UTF-16, which
+// only a console that shows Unicode takes.
+void WriteSystemText(const char *oemText);
+void WriteSystemText(const WCHAR *text);
+bool ConsoleShowsUnicode();
 void FlushConsole();
 
 // The longest command line Windows passes to a program, in characters.

@@ -145,25 +145,15 @@ DWORD WINAPI AnsiFullPathName(LPCSTR name, LPSTR path, DWORD size) {
 
 // A name upper-cased character by character as the file system does it:
 // LCMapString's upper-casing is the file system's unless linguistic casing
-// is asked for. 95/98 map the ANSI form. Where that fails, ASCII alone.
+// is asked for. 95/98, whose names are compared by their short forms too,
+// and NT where that fails: ASCII alone.
 void UpperCase(const WCHAR *name, WCHAR (&upper)[MaxPath]) {
+    const auto map = KERNEL32_FUNCTION(LCMapStringW);
+    if (Unicode() && map != nullptr && map(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, name, -1, upper, MaxPath) != 0) {
+        return;
+    }
     if (!CopyText(upper, name)) {
         upper[0] = 0;
-    }
-    if (Unicode()) {
-        const auto map = KERNEL32_FUNCTION(LCMapStringW);
-        if (map != nullptr && map(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, name, -1, upper, MaxPath) != 0) {
-            return;
-        }
-    } else {
-        const auto map = KERNEL32_FUNCTION(LCMapStringA);
-        char ansi[MAX_PATH];
-        char mapped[MAX_PATH];
-        if (map != nullptr && ToAnsi(name, ansi) &&
-            map(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, ansi, -1, mapped, MAX_PATH) != 0 &&
-            MultiByteToWideChar(CP_ACP, 0, mapped, -1, upper, MaxPath) != 0) {
-            return;
-        }
     }
     for (WCHAR *c = upper; *c != 0; ++c) {
         *c = *c >= 'a' && *c <= 'z' ? static_cast<WCHAR>(*c - 'a' + 'A') : *c;
@@ -171,6 +161,14 @@ void UpperCase(const WCHAR *name, WCHAR (&upper)[MaxPath]) {
 }
 
 }  // namespace
+
+FARPROC ModuleAddress(HMODULE module, const char *name) {
+    return module != nullptr ? GetProcAddress(module, name) : nullptr;
+}
+
+FARPROC Kernel32Address(const char *name) { return ModuleAddress(GetModuleHandleA("kernel32.dll"), name); }
+
+bool NamesAreUnicode() { return Unicode(); }
 
 const WCHAR *ProcessCommandLine() {
     if (Unicode()) {

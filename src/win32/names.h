@@ -16,6 +16,9 @@
 // for the longest command line.
 const DWORD MaxPath = 32768;
 
+// Whether this Windows holds names in Unicode: the NT family.
+bool NamesAreUnicode();
+
 // The process's command line: on NT its own Unicode one; on 95/98 the ANSI
 // one (the system has no other), converted.
 const WCHAR *ProcessCommandLine();

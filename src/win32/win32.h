@@ -23,21 +23,22 @@ typedef BOOL(WINAPI *CharToOemProc)(LPCSTR source, LPSTR destination);
 typedef BOOL(WINAPI *Wow64DisableProc)(PVOID *oldValue);
 typedef BOOL(WINAPI *Wow64RevertProc)(PVOID oldValue);
 
-// A function of a DLL loaded at run time, by its type; nullptr where the
-// module or the function is missing.
+// A function of a DLL loaded at run time; nullptr where the module or the
+// function is missing. A KERNEL32 function that older Windows lack is looked
+// up so, so that the program still loads there.
+FARPROC ModuleAddress(HMODULE module, const char *name);
+FARPROC Kernel32Address(const char *name);
+
+// The same, by the function's type.
 template <typename Function>
 Function ModuleFunction(HMODULE module, const char *name) {
     // Cast through the generic function type: FARPROC has no parameters.
-    return module == nullptr ? nullptr
-                             : reinterpret_cast<Function>(
-                                   reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(ModuleAddress(module, name)));
 }
 
-// A KERNEL32 function that older Windows lack, looked up at run time, so that
-// the program still loads there; nullptr where it is missing.
 template <typename Function>
 Function Kernel32Function(const char *name) {
-    return ModuleFunction<Function>(GetModuleHandleA("kernel32.dll"), name);
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(Kernel32Address(name)));
 }
 
 #endif

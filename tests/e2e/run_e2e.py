@@ -60,6 +60,11 @@ def refused(argument, text):
     return ("Error with: %s. %s\r\n" % (argument, text)).encode("latin-1")
 
 
+def console_report(argument, text):
+    """A report as a console shows it (read as UTF-8 from Wine's terminal)."""
+    return ("Error with: %s. %s\r\n" % (argument, text)).encode()
+
+
 def entry(destination, source):
     """wininit.ini as written for one entry, as an exact pattern."""
     return re.escape("[rename]\r\n%s=%s\r\n" % (destination, source))
@@ -84,7 +89,9 @@ def case(name, version, output, args=("a.txt", "b.txt"), files=PAIR, status=0, a
     must be registered: `pending` renames in the registry, a pattern for
     `wininit`, and an optional `setup` and `cleanup` (given the prefix);
     `earlier`, argument lists run first, each of which must succeed;
-    `pending_before`, the registry's pending renames before the runs. A row with `wow64` is about 64-bit
+    `pending_before`, the registry's pending renames before the runs; with
+    `console`, the program runs on a terminal, where Wine gives it a
+    console, and `output` is what it shows. A row with `wow64` is about 64-bit
     Windows: it runs in a 64-bit prefix, for the 32-bit build a second one.
     A row with a `locale` runs Quarvel with that LC_ALL, which chooses Wine's
     code pages: C.UTF-8 gives 1252, ru_RU.UTF-8 1251, ja_JP.UTF-8 932."""
@@ -304,6 +311,30 @@ CASES = [
          args=["b.txt", "a.txt"], earlier=[["a.txt", "b.txt"]], status=5, after=MOVED_PAIR, **WIN9X),
     case("the same pair twice on 98", "win98", outcome("Windows 98 4.10 build 2222  A "),
          earlier=[["a.txt", "b.txt"]], after=MOVED_PAIR, **WIN9X),
+    # What a console shows, and what a file receives: names as typed, in any
+    # code page, and nothing forged.
+    case("a console shows café.dll as typed, on 1252", "win10",
+         console_report("café.dll", "File not found."), args=["café.dll", "b.txt"], status=2,
+         locale="C.UTF-8", console=True),
+    case("a console shows a Cyrillic name, on 1252", "win10",
+         console_report("новый.dll", "File not found."), args=["новый.dll", "b.txt"], status=2,
+         locale="C.UTF-8", console=True),
+    case("a console shows a Cyrillic name and the reason in Russian, on 1251", "win7",
+         console_report("новый.dll", "Файл не найден."), args=["новый.dll", "b.txt"], status=2,
+         locale="ru_RU.UTF-8", console=True),
+    case("a console on 98 shows café.dll as typed", "win98",
+         console_report("café.dll", "File not found."), args=["a.txt", "café.dll"], status=3,
+         locale="C.UTF-8", console=True),
+    case("into a file on 1251: the name in 1251, the reason in 866, as always", "win7",
+         ("Error with: новый.dll. ".encode("cp1251") + "Файл не найден.".encode("cp866")
+          + b"\r\r\n"), args=["новый.dll", "b.txt"], status=2, locale="ru_RU.UTF-8"),
+    case("UTF-8 as the ANSI code page: every character, up to 4 bytes", "win10",
+         "Error with: €-price😀.dll. File not found.\r\r\n".encode(), args=["€-price😀.dll", "b.txt"],
+         status=2, locale="hi_IN.UTF-8"),
+    case("control and bidirectional characters are shown as ?", "win10",
+         report("a?Current OS: Windows NT 10.0?Move or rename after reboot?", "File not found."),
+         args=["a\nCurrent OS: Windows NT 10.0\nMove or rename after reboot\u202e", "b.txt"],
+         status=2),
 ]
 
 
@@ -383,7 +414,10 @@ def run_case(wine, exe, case):
         if earlier.returncode != 0:
             problems.append("earlier run %r: status %d" % (args, earlier.returncode))
     result = wine.run(["program", exe] + case["args"], cwd=e2e, check=False, overrides=overrides,
-                      locale=case.get("locale"))
+                      locale=case.get("locale"), tty=case.get("console", False))
+    if case.get("console"):
+        # The terminal's own line ends and Wine's cursor switches aside.
+        result.stdout = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", result.stdout)
     if case.get("pipe"):
         piped = wine.run(["program", exe] + case["args"], cwd=e2e, check=False, pipe=True)
         if piped.stdout != result.stdout:
@@ -391,8 +425,10 @@ def run_case(wine, exe, case):
     if result.returncode != case["status"]:
         problems.append("status %d, expected %d" % (result.returncode, case["status"]))
     output = case["output"]
-    if (not re.fullmatch(re.escape(BANNER) + output.pattern, result.stdout)
-            if isinstance(output, re.Pattern) else result.stdout != BANNER + output):
+    banner = BANNER.replace(b"\r", b"") if case.get("console") else BANNER
+    output = output.replace(b"\r", b"") if case.get("console") else output
+    if (not re.fullmatch(re.escape(banner) + output.pattern, result.stdout)
+            if isinstance(output, re.Pattern) else result.stdout != banner + output):
         problems.append("output %r, expected %r" % (result.stdout, output))
     pending = wine.pending_renames()
     if pending != case.get("pending"):

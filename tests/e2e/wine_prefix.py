@@ -11,6 +11,7 @@ import errno
 import os
 import platform
 import re
+import shlex
 import shutil
 import subprocess
 import tempfile
@@ -63,7 +64,7 @@ class Wine:
                                  check=False).stdout.decode().strip()
         return "Wine %s-bit (%s, %s prefix)" % (self.programs[3:], version, self.arch)
 
-    def run(self, args, cwd=None, check=True, overrides=None, pipe=False, locale=None):
+    def run(self, args, cwd=None, check=True, overrides=None, pipe=False, locale=None, tty=False):
         """Runs a command in the prefix: "wine" stands for the prefix's
         loader, "program" for the loader of the programs under test,
         "wineboot" for the loader running wineboot, "wineserver" for the
@@ -71,7 +72,8 @@ class Wine:
         chooses Wine's code pages for the command; `pipe` sends
         standard output through a pipe instead of a file (only once the
         prefix's services are running: the services Wine starts on first use
-        live on and would hold a pipe open)."""
+        live on and would hold a pipe open); `tty` runs it on a terminal of
+        its own (script), where Wine gives it a console."""
         command = {"wine": [self.loader], "program": [LOADERS[self.programs]],
                    "wineboot": [self.loader, "wineboot"], "wineserver": [SERVER]}
         args = command.get(args[0], args[:1]) + list(args[1:])
@@ -81,7 +83,7 @@ class Wine:
             env = dict(env, WINEDLLOVERRIDES=overrides)
         if locale:
             env = dict(env, LC_ALL=locale)
-        result = self._run(args, cwd, env, pipe)
+        result = self._run(args, cwd, env, pipe, tty)
         # Status 1 with no output at all is Wine dying before the program
         # started: Quarvel always prints its banner first, and Wine's own
         # commands say why they fail. That, and a harness command that
@@ -90,7 +92,7 @@ class Wine:
         never_started = (args[0] != SERVER and result.returncode == 1 and not result.stdout
                          and not result.stderr)
         if never_started or (check and result.returncode != 0):
-            again = self._run(args, cwd, dict(env, WINEDEBUG="err+all"), pipe)
+            again = self._run(args, cwd, dict(env, WINEDEBUG="err+all"), pipe, tty)
             said = (again.stderr.decode(errors="replace").strip()
                     or "nothing; it started the second time, with status %d" % again.returncode)
             raise WineFailure("%s: %s (status %d); run again with WINEDEBUG=err+all, Wine said: %s"
@@ -99,11 +101,14 @@ class Wine:
         return result
 
     @staticmethod
-    def _run(args, cwd, env, pipe):
+    def _run(args, cwd, env, pipe, tty=False):
+        command = NO_RANDOMIZATION + args
+        if tty:
+            command = ["script", "-qec", shlex.join(command), "/dev/null"]
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             stdout = subprocess.PIPE if pipe else out
-            done = subprocess.run(NO_RANDOMIZATION + args, cwd=cwd, env=env, stdout=stdout,
-                                  stderr=err, timeout=120)
+            done = subprocess.run(command, cwd=cwd, env=env, stdout=stdout, stderr=err,
+                                  stdin=subprocess.DEVNULL, timeout=120)
             out.seek(0)
             err.seek(0)
             return subprocess.CompletedProcess(args, done.returncode,
