@@ -13,7 +13,9 @@ renames, the [rename] section of wininit.ini) and what a restart
 (wineboot -r) does with it. It also compares the program's own command-line
 splitting (ARGV_RUNTIME) with msvcrt's (ARGV_MSVCRT) on one table of command
 lines passed exactly by ARGV_LAUNCH, and runs one case with the Quarvel.exe
-taken from RELEASE_ZIP, the file users download. The prefix's wineserver is
+taken from RELEASE_ZIP, the file users download, signed: where the zip's
+carries no signature yet, one of a throwaway key is attached to it, as
+script/release attaches the maintainers'. The prefix's wineserver is
 stopped at the end, pass or fail.
 
 Where the build's Wine cannot start (32-bit Wine on a kernel that runs no
@@ -31,6 +33,8 @@ import zipfile
 from wine_prefix import SESSION_MANAGER, Wine, WineFailure
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "release"))
+from check_release import make_test_keys, sign  # noqa: E402
 
 
 def version():
@@ -543,6 +547,23 @@ def check_splitting(wine, launch, msvcrt, runtime):
     return problems
 
 
+def sign_like_a_release(exe, work_dir):
+    """Signs the zip's executable as a signed release has it, unless it is."""
+    def osslsigncode(*args):
+        return subprocess.run(["osslsigncode"] + list(args), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
+
+    if osslsigncode("extract-signature", "-in", exe, "-out", os.path.join(work_dir, "present.sig")):
+        return
+    ca, keys = make_test_keys(os.path.join(work_dir, "keys"))
+    signature = sign(SOURCE_DIR, exe, os.path.join(work_dir, "signature"), (ca, keys))
+    signed = os.path.join(work_dir, "signed.exe")
+    if not osslsigncode("attach-signature", "-sigin", signature, "-CAfile", ca, "-TSA-CAfile", ca,
+                        "-in", exe, "-out", signed):
+        raise WineFailure("the zip's Quarvel.exe could not be signed for the test")
+    shutil.move(signed, exe)
+
+
 def problems_of(check, *args):
     """What a check found wrong; a Wine command that failed, or Wine failing
     to start the program, is the case's failure, with what Wine said."""
@@ -574,6 +595,7 @@ def run_prefix(wine, cases, exe_source, release_zip, argv_programs=None):
         os.makedirs(shipped, exist_ok=True)
         with zipfile.ZipFile(release_zip) as archive:
             archive.extract("Quarvel.exe", shipped)
+        sign_like_a_release(os.path.join(shipped, "Quarvel.exe"), os.path.dirname(wine.prefix))
         failures = 0
         if argv_programs:
             failures += report_line("command-line splitting equals msvcrt's on %d command lines"

@@ -9,11 +9,21 @@ executable and the zip must be byte for byte those of the build under test
 (QUARVEL_EXE, RELEASE_DIR). Then unpacks that zip: exactly Quarvel.exe (identical to the build's), README.txt and
 LICENSE.txt (ASCII, every line ending in CR LF); PLATFORM/Quarvel.exe must be
 the build's too, and SHA256SUMS must list the zip and it with their digests.
+
+Then a signed release, with throwaway keys: script/sign signs the build
+under test (with an offline timestamp), and its detached signature, put in
+both copies' signatures/, is attached to each rebuild: both must give the
+same bytes, which verify, and without the signature are the build's; the zip
+holds the signed executable. The other architecture's signature, offered
+instead, must stop the release and leave no zip. The winget and Scoop
+manifests must carry the zip's digest.
 """
 import glob
 import hashlib
 import io
+import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -23,6 +33,151 @@ import zipfile
 
 # The preset that builds each platform's release.
 PRESETS = {"win32": "windows", "win64": "windows64"}
+OTHER = {"win32": "win64", "win64": "win32"}
+
+# A test CA with a code-signing and a timestamping certificate, valid from
+# 2000 to 2099, so that an offline timestamp of any date in between holds.
+OPENSSL_CONFIG = """
+[req]
+distinguished_name = dn
+prompt = no
+[dn]
+CN = Quarvel test
+[ca]
+default_ca = test_ca
+[test_ca]
+dir = .
+database = index.txt
+new_certs_dir = .
+serial = serial
+default_md = sha256
+policy = any
+[any]
+commonName = supplied
+[v3_ca]
+basicConstraints = critical,CA:TRUE
+keyUsage = critical,keyCertSign,cRLSign
+subjectKeyIdentifier = hash
+[v3_code]
+basicConstraints = critical,CA:FALSE
+keyUsage = critical,digitalSignature
+extendedKeyUsage = codeSigning
+authorityKeyIdentifier = keyid
+[v3_tsa]
+basicConstraints = critical,CA:FALSE
+keyUsage = critical,digitalSignature
+extendedKeyUsage = critical,timeStamping
+authorityKeyIdentifier = keyid
+"""
+
+
+def make_test_keys(folder):
+    """Throwaway keys in `folder`: returns the CA's certificate and what
+    script/sign takes, with osslsigncode's offline timestamping."""
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    with open(os.path.join(folder, "openssl.cnf"), "w") as f:
+        f.write(OPENSSL_CONFIG)
+    open(os.path.join(folder, "index.txt"), "w").close()
+    with open(os.path.join(folder, "serial"), "w") as f:
+        f.write("01\n")
+    for name, extensions in (("ca", "v3_ca"), ("code", "v3_code"), ("tsa", "v3_tsa")):
+        for command in (["openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-config", "openssl.cnf",
+                         "-subj", "/CN=Quarvel test " + name, "-keyout", name + ".key", "-out", name + ".csr"],
+                        ["openssl", "ca", "-batch", "-config", "openssl.cnf", "-notext", "-extensions",
+                         extensions, "-startdate", "20000101000000Z", "-enddate", "20991231235959Z",
+                         "-keyfile", "ca.key", "-in", name + ".csr", "-out", name + ".pem"]
+                        + (["-selfsign"] if name == "ca" else ["-cert", "ca.pem"])):
+            subprocess.run(command, cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           check=True)
+    def path(name):
+        return os.path.join(folder, name)
+
+    for chain, leaf in (("chain.pem", "code.pem"), ("tsa-chain.pem", "tsa.pem")):
+        with open(path(chain), "wb") as f:
+            f.write(read(path(leaf)) + read(path("ca.pem")))
+    return path("ca.pem"), ["--certs", path("chain.pem"), "--key", path("code.key"), "--",
+                            "-TSA-certs", path("tsa-chain.pem"), "-TSA-key", path("tsa.key"),
+                            "-TSA-time", "1700000000"]
+
+
+def sign(source_dir, exe, folder, keys):
+    """script/sign's detached signature of an executable, in `folder`."""
+    subprocess.run([os.path.join(source_dir, "script", "sign"), "--signatures", folder, exe] + keys[1],
+                   stdout=subprocess.DEVNULL, check=True)
+    (signature,) = glob.glob(os.path.join(folder, "*.pem"))
+    return signature
+
+
+def build(folder, preset, target, env=None):
+    """Builds a target of a copy of the sources; False if the build fails."""
+    done = [subprocess.run(command, cwd=folder, env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+            for command in (["cmake", "--preset", preset],
+                            ["cmake", "--build", "--preset", preset, "--target", target])]
+    return all(d.returncode == 0 for d in done)
+
+
+def signed_release(platform, source_dir, exe, work_dir, zip_name):
+    """Signs the build, attaches the signature to both copies' rebuilds and
+    offers the other architecture's instead; returns what went wrong."""
+    keys = make_test_keys(os.path.join(work_dir, "keys"))
+    env = dict(os.environ, QUARVEL_CA_FILE=keys[0])
+    preset, signature_name = PRESETS[platform], zip_name.replace(".zip", ".exe.pem")
+    signature = sign(source_dir, exe, os.path.join(work_dir, "signature"), keys)
+    problems, releases = [], []
+    if os.path.basename(signature) != signature_name:
+        problems.append("script/sign wrote %s" % signature)
+    for copy in ("a", "b"):
+        folder = os.path.join(work_dir, copy)
+        os.makedirs(os.path.join(folder, "signatures"), exist_ok=True)
+        shutil.copy(signature, os.path.join(folder, "signatures", signature_name))
+        releases.append(os.path.join(folder, "build", preset, "release"))
+        if not build(folder, preset, "release_zip", env):
+            return problems + ["the release with the signature attached failed in %s" % copy]
+    signed = read(os.path.join(releases[0], platform, "Quarvel.exe"))
+    for name in (zip_name, platform + "/Quarvel.exe", platform + "/unsigned/Quarvel.exe", "SHA256SUMS"):
+        if read(os.path.join(releases[0], name)) != read(os.path.join(releases[1], name)):
+            problems.append("signed, %s differs between the two rebuilds" % name)
+    removed = os.path.join(work_dir, "removed.exe")
+    for command in (["verify", "-CAfile", keys[0], "-TSA-CAfile", keys[0], "-in",
+                     os.path.join(releases[0], platform, "Quarvel.exe")],
+                    ["remove-signature", "-in", os.path.join(releases[0], platform, "Quarvel.exe"),
+                     "-out", removed]):
+        if subprocess.run(["osslsigncode"] + command, stdout=subprocess.DEVNULL).returncode != 0:
+            problems.append("osslsigncode %s failed on the signed executable" % command[0])
+    if not os.path.isfile(removed) or read(removed) != read(exe):
+        problems.append("without its signature, the signed executable is not the build's")
+    if read(os.path.join(releases[0], platform, "unsigned", "Quarvel.exe")) != read(exe):
+        problems.append("the release's unsigned executable is not the build's")
+    if zipfile.ZipFile(os.path.join(releases[0], zip_name)).read("Quarvel.exe") != signed:
+        problems.append("the zip does not hold the signed executable")
+    print("signed: %d bytes, %d more than unsigned" % (len(signed), len(signed) - len(read(exe))))
+
+    # Both manifests carry the zip's digest.
+    version = zip_name.split("-")[1]
+    subprocess.run([sys.executable, os.path.join(source_dir, "cmake", "make_manifests.py"), version,
+                    "https://example.org/quarvel/%s" % version, releases[0]], check=True)
+    digest = hashlib.sha256(read(os.path.join(releases[0], zip_name))).hexdigest()
+    (installer,) = glob.glob(os.path.join(releases[0], "winget", "**", "*.installer.yaml"), recursive=True)
+    scoop = json.loads(read(os.path.join(releases[0], "scoop", "quarvel.json")))
+    if re.findall(r"InstallerSha256: (\w+)", read(installer).decode()) != [digest.upper()]:
+        problems.append("the winget manifest does not carry the zip's digest %s" % digest)
+    if [arch["hash"] for arch in scoop["architecture"].values()] != [digest]:
+        problems.append("the Scoop manifest does not carry the zip's digest %s" % digest)
+
+    # The other architecture's signature stops the release, leaving no zip.
+    other = os.path.join(work_dir, "a")
+    if not build(other, PRESETS[OTHER[platform]], "Quarvel"):
+        return problems + ["the %s build failed" % OTHER[platform]]
+    foreign = sign(source_dir, os.path.join(other, "build", PRESETS[OTHER[platform]], "Quarvel.exe"),
+                   os.path.join(work_dir, "foreign"), keys)
+    shutil.copy(foreign, os.path.join(work_dir, "b", "signatures", signature_name))
+    if build(os.path.join(work_dir, "b"), preset, "release_zip", env):
+        problems.append("the %s signature was attached to the %s build" % (OTHER[platform], platform))
+    if os.path.exists(releases[1]) and os.listdir(releases[1]):
+        problems.append("a failed signed release left %s" % os.listdir(releases[1]))
+    return problems
 
 
 def build_copy(preset, source_dir, folder):
@@ -74,6 +229,8 @@ def main():
         if any(byte > 0x7F for byte in text) or b"<version>" in text or b"```" in text:
             problems.append("%s is not plain ASCII text" % name)
 
+    problems += signed_release(platform, source_dir, exe, work_dir, os.path.basename(zip_path))
+
     sums = {}
     for line in read(os.path.join(release_dir, "SHA256SUMS")).decode().splitlines():
         digest, name = line.split("  ")
@@ -87,7 +244,7 @@ def main():
 
     for problem in problems:
         print("FAIL " + problem)
-    print("%d passed, %d failed: release reproducible and complete"
+    print("%d passed, %d failed: release reproducible and complete, signed and unsigned"
           % (0 if problems else 1, 1 if problems else 0))
     shutil.rmtree(work_dir, ignore_errors=True)
     sys.exit(1 if problems else 0)
