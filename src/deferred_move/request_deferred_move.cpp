@@ -355,6 +355,7 @@ ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
         }
     }
 
+    // The very pair already pending is not registered again.
     bool registered = request.alreadyPending;
     switch (registered ? DeferMechanism::None : mechanism) {
     case DeferMechanism::ReplaceAtReboot:
@@ -365,7 +366,7 @@ ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
                                             request.shortPaths[DestinationFile]);
         break;
     case DeferMechanism::None:
-        // Nothing can be registered without a mechanism; never report
+        // Nothing can be registered without a mechanism: never report
         // success, unless the pair is pending already.
         SetLastError(ERROR_NOT_SUPPORTED);
         break;

@@ -40,13 +40,10 @@ OTHER = {"win32": "win64", "win64": "win32"}
 OPENSSL_CONFIG = """
 [req]
 distinguished_name = dn
-prompt = no
 [dn]
-CN = Quarvel test
 [ca]
 default_ca = test_ca
 [test_ca]
-dir = .
 database = index.txt
 new_certs_dir = .
 serial = serial
@@ -56,18 +53,10 @@ policy = any
 commonName = supplied
 [v3_ca]
 basicConstraints = critical,CA:TRUE
-keyUsage = critical,keyCertSign,cRLSign
-subjectKeyIdentifier = hash
 [v3_code]
-basicConstraints = critical,CA:FALSE
-keyUsage = critical,digitalSignature
 extendedKeyUsage = codeSigning
-authorityKeyIdentifier = keyid
 [v3_tsa]
-basicConstraints = critical,CA:FALSE
-keyUsage = critical,digitalSignature
 extendedKeyUsage = critical,timeStamping
-authorityKeyIdentifier = keyid
 """
 
 
@@ -215,12 +204,16 @@ def main():
             if read(theirs) != read(ours):
                 problems.append("%s differs" % theirs)
 
+    # Once the maintainers have signed it, the release holds the signed
+    # executable, and the build's in unsigned/.
     archive = zipfile.ZipFile(io.BytesIO(read(zip_path)))
     names = archive.namelist()
+    executables = [platform + "/Quarvel.exe"] + [
+        name for name in [platform + "/unsigned/Quarvel.exe"] if os.path.isfile(os.path.join(release_dir, name))]
     if names != ["Quarvel.exe", "README.txt", "LICENSE.txt"]:
         problems.append("zip holds %s" % names)
-    elif {archive.read("Quarvel.exe"),
-          read(os.path.join(release_dir, platform, "Quarvel.exe"))} != {read(exe)}:
+    elif (archive.read("Quarvel.exe") != read(os.path.join(release_dir, executables[0]))
+          or read(os.path.join(release_dir, executables[-1])) != read(exe)):
         problems.append("the zip's or the release's Quarvel.exe is not the build's")
     for name in names[1:]:
         text = archive.read(name)
@@ -235,7 +228,7 @@ def main():
     for line in read(os.path.join(release_dir, "SHA256SUMS")).decode().splitlines():
         digest, name = line.split("  ")
         sums[name] = digest
-    if sorted(sums) != sorted([os.path.basename(zip_path), platform + "/Quarvel.exe"]):
+    if sorted(sums) != sorted([os.path.basename(zip_path)] + executables):
         problems.append("SHA256SUMS lists %s" % sorted(sums))
     for name in sums:
         digest = hashlib.sha256(read(os.path.join(release_dir, name))).hexdigest()
