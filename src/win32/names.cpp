@@ -113,19 +113,22 @@ DWORD AnsiQuery(DWORD(WINAPI *query)(LPCSTR, LPSTR, DWORD), const WCHAR *name, W
     return FromAnsi(query(ansiName, ansiPath, MAX_PATH), ansiPath, path, size);
 }
 
-// A relative name with a folder in it, which SearchPath would append to
-// each folder of the search path in turn, Quarvel's own first.
-bool IsRelativeWithFolder(const WCHAR *name) {
-    if (name[0] == '\\' || name[0] == '/' ||
-        (name[0] != 0 && name[1] == ':' && (name[2] == '\\' || name[2] == '/'))) {
-        return false;  // a full path, taken as it stands
-    }
+// Whether a name has a folder or drive in it: not a bare file name.
+bool HasFolder(const WCHAR *name) {
     for (const WCHAR *c = name; *c != 0; ++c) {
         if (*c == '\\' || *c == '/' || *c == ':') {
             return true;
         }
     }
     return false;
+}
+
+// A relative name with a folder in it, which SearchPath would append to
+// each folder of the search path in turn, Quarvel's own first.
+bool IsRelativeWithFolder(const WCHAR *name) {
+    const bool full = name[0] == '\\' || name[0] == '/' ||
+                      (name[0] != 0 && name[1] == ':' && (name[2] == '\\' || name[2] == '/'));
+    return !full && HasFolder(name);  // a full path is taken as it stands
 }
 
 // Where AnsiSearchPath looks: the current folder ("."), or the search path.
@@ -187,10 +190,11 @@ DWORD SearchPathName(const WCHAR *name, WCHAR *path, DWORD size) {
     const bool here = IsRelativeWithFolder(name);
     if (Unicode()) {
         const auto searchPath = KERNEL32_FUNCTION(SearchPathW);
-        const bool bare = !here && name[0] != '\\' && name[0] != '/' && (name[0] == 0 || name[1] != ':');
+        // A bare file name is searched for as it is, never made a full path.
         LPWSTR filePart = nullptr;
-        return searchPath != nullptr ? searchPath(here ? L"." : nullptr, bare ? name : LongForm(name, 0),
-                                                  nullptr, size, path, &filePart)
+        const WCHAR *searched = HasFolder(name) ? LongForm(name, 0) : name;
+        return searchPath != nullptr ? searchPath(here ? L"." : nullptr, searched, nullptr, size, path,
+                                                  &filePart)
                                      : Fail(ERROR_CALL_NOT_IMPLEMENTED);
     }
     ansiSearchFolder = here ? "." : nullptr;

@@ -178,9 +178,8 @@ def build_copy(preset, source_dir, folder):
         if os.path.isfile(os.path.join(source_dir, name)):
             os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
             shutil.copy2(os.path.join(source_dir, name), os.path.join(folder, name))
-    for command in (["cmake", "--preset", preset],
-                    ["cmake", "--build", "--preset", preset, "--target", "release_zip"]):
-        subprocess.run(command, cwd=folder, stdout=subprocess.DEVNULL, check=True)
+    if not build(folder, preset, "release_zip"):
+        raise RuntimeError("the release did not build in %s" % folder)
     return os.path.join(folder, "build", preset)
 
 
