@@ -49,10 +49,19 @@
 #define MSG_NO_FINAL_PATH                                                                    \
     "Windows gives no path by a drive letter for it, so the restart cannot reach it: name " \
     "it by a path on a local disk's drive letter.\n"
+#define MSG_PENDING_LISTS_BUSY "Another program is registering moves for the restart: run again.\n"
+#define MSG_PENDING_LIST_DAMAGED                                                               \
+    "The list of moves already pending for the next start cannot be read whole, and a move " \
+    "added to it could be lost: restart Windows first, which clears the list, then run again.\n"
+#define MSG_REQUEST_NOT_KEPT \
+    "Windows did not keep the request in the list for the next start: run again.\n"
 // A move already pending names its source and destination, a delete its
-// file; both reports go on with the same text.
+// file; all these reports go on with the same text.
 #define MSG_IN_PENDING_MOVE "A move of %ls onto %ls"
 #define MSG_IN_PENDING_DELETE "A deletion of %ls"
+#define MSG_FOLDER_IN_PENDING_MOVE "A move of %ls, a folder that holds the file, onto %ls"
+#define MSG_FOLDER_REPLACED_BY_PENDING_MOVE "A move of %ls onto %ls, a folder that holds the file,"
+#define MSG_FOLDER_IN_PENDING_DELETE "A deletion of %ls, a folder that holds the file,"
 #define MSG_PENDING_TAIL \
     " is already pending for the next start, and the two would combine: restart Windows first, then run again.\n"
 

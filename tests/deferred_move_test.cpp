@@ -572,8 +572,6 @@ TEST(ReportFailure, ReadsTheSearchErrorFirstAndReleasesEverything) {
         "GetProcAddress(GetSystemDirectoryW)",
         "GetSystemDirectoryW(32768)",
         "GetModuleHandleA(kernel32.dll)",
-        "GetProcAddress(CompareStringOrdinal)",
-        "GetModuleHandleA(kernel32.dll)",
         "GetProcAddress(SearchPathW)",
         "SearchPathW(null, gone.txt, null, 32768)",
         "GetLastError(2)",

@@ -363,12 +363,20 @@ DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD bufferLen
     return AnsiPath(length, wide, shortPath, bufferLength);
 }
 
+// Appends to ...2 where it exists, as MoveFileEx does, in the NT form.
 BOOL WINAPI MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags) {
     RecordRedirected("MoveFileExW(" + Text(existing) + ", " + Text(newName) + ", " +
                          std::to_string(flags) + ")",
                      true);
     if (!fake.moveFileResult) {
         fake.lastError = fake.registerError;
+    } else if (fake.registrationKept) {
+        const bool second = fake.pending.count("PendingFileRenameOperations2") != 0;
+        auto &list = fake.pending[second ? "PendingFileRenameOperations2" : "PendingFileRenameOperations"];
+        for (std::string name : {Text(existing), Text(newName)}) {
+            name = name.compare(0, 4, "\\\\?\\") == 0 ? name.substr(4) : name;
+            list.push_back((list.size() % 2 != 0 ? "!\\??\\" : "\\??\\") + name);
+        }
     }
     return fake.moveFileResult;
 }
@@ -378,6 +386,8 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
            ", " + Text(fileName) + ")");
     if (!fake.profileResult) {
         fake.lastError = fake.registerError;
+    } else if (section != nullptr && fake.registrationKept) {
+        fake.renameSection.push_back(FromAnsi(key) + "=" + FromAnsi(value));
     }
     return fake.profileResult;
 }
@@ -432,9 +442,46 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name) {
     return fake.user32Missing ? nullptr : &fake;
 }
 
+// NTDLL is mapped into every NT process.
 HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
     Record("GetModuleHandleA(" + Text(name) + ")");
+    if (strcasecmp(name, "ntdll.dll") == 0) {
+        return fake.version.dwPlatformId == VER_PLATFORM_WIN32_NT ? &fake.systemMutex : nullptr;
+    }
     return strcasecmp(name, "kernel32.dll") == 0 ? &fake.version : nullptr;
+}
+
+// Handles are counted as buffers the program must release.
+HANDLE WINAPI CreateMutexA(void *, BOOL, LPCSTR name) {
+    Record("CreateMutexA(" + Text(name) + ")");
+    ++fake.liveAllocations;
+    return &fake.waitResult;
+}
+
+LONG WINAPI FakeNtOpenMutant(HANDLE *mutant, DWORD access, OBJECT_ATTRIBUTES *attributes) {
+    const std::wstring name(attributes->ObjectName->Buffer, attributes->ObjectName->Length / 2);
+    Record("NtOpenMutant(" + Narrow(name.c_str()) + ", " + std::to_string(access) + ")");
+    if (!fake.systemMutex) {
+        return static_cast<LONG>(0xC0000034);  // STATUS_OBJECT_NAME_NOT_FOUND
+    }
+    ++fake.liveAllocations;
+    *mutant = &fake.systemMutex;
+    return 0;
+}
+
+ULONG WINAPI FakeRtlNtStatusToDosError(LONG status) {
+    return status == static_cast<LONG>(0xC0000034) ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE mutex, DWORD milliseconds) {
+    Record(std::string("WaitForSingleObject(") + (mutex == &fake.systemMutex ? "system" : "own") + ", " +
+           std::to_string(milliseconds) + ")");
+    return fake.waitResult;
+}
+
+BOOL WINAPI ReleaseMutex(HANDLE mutex) {
+    Record(std::string("ReleaseMutex(") + (mutex == &fake.systemMutex ? "system" : "own") + ")");
+    return TRUE;
 }
 
 DWORD WINAPI QueryDosDeviceW(LPCWSTR device, LPWSTR target, DWORD size) {
@@ -519,9 +566,9 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION *
 }
 
 // Upper-casing as the file system does: unit by unit, ASCII and Latin-1 here.
-int WINAPI LCMapStringW(LCID, DWORD, LPCWSTR text, int, LPWSTR upper, int size) {
+int WINAPI LCMapStringW(LCID, DWORD, LPCWSTR text, int count, LPWSTR upper, int size) {
     Record("LCMapStringW");
-    const size_t length = std::char_traits<WCHAR>::length(text) + 1;
+    const size_t length = count < 0 ? std::char_traits<WCHAR>::length(text) + 1 : static_cast<size_t>(count);
     std::transform(text, text + std::min<size_t>(length, size), upper, [](WCHAR c) {
         const bool lower = (c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7);
         return lower ? static_cast<WCHAR>(c - 0x20) : c;
@@ -529,12 +576,13 @@ int WINAPI LCMapStringW(LCID, DWORD, LPCWSTR text, int, LPWSTR upper, int size) 
     return length <= static_cast<size_t>(size) ? static_cast<int>(length) : 0;
 }
 
-int WINAPI CompareStringOrdinal(LPCWSTR first, int, LPCWSTR second, int, BOOL) {
-    WCHAR upper[2][MaxPath];
-    LCMapStringW(0, 0, first, -1, upper[0], MaxPath);
-    LCMapStringW(0, 0, second, -1, upper[1], MaxPath);
+int WINAPI CompareStringOrdinal(LPCWSTR first, int firstCount, LPCWSTR second, int secondCount, BOOL) {
+    static WCHAR upper[2][MaxPath];
+    const int lengths[] = {LCMapStringW(0, 0, first, firstCount, upper[0], MaxPath),
+                           LCMapStringW(0, 0, second, secondCount, upper[1], MaxPath)};
     fake.calls.resize(fake.calls.size() - 2);
-    return std::wstring(upper[0]) == upper[1] ? CSTR_EQUAL : CSTR_EQUAL + 1;
+    const bool same = lengths[0] == lengths[1] && std::equal(upper[0], upper[0] + lengths[0], upper[1]);
+    return same ? CSTR_EQUAL : CSTR_EQUAL + 1;
 }
 
 // The registry: the Session Manager's key, with the values in `pending`.
@@ -544,7 +592,7 @@ LONG WINAPI RegOpenKeyExW(HKEY root, LPCWSTR key, DWORD, REGSAM access, PHKEY re
     return root == HKEY_LOCAL_MACHINE ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
-LONG WINAPI RegQueryValueExW(HKEY, LPCWSTR name, LPDWORD, LPDWORD, LPBYTE data, LPDWORD size) {
+LONG WINAPI RegQueryValueExW(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
     Record("RegQueryValueExW(" + Text(name) + ")");
     const auto found = fake.pending.find(Narrow(name));
     if (found == fake.pending.end() || found->second.empty()) {
@@ -555,7 +603,10 @@ LONG WINAPI RegQueryValueExW(HKEY, LPCWSTR name, LPDWORD, LPDWORD, LPBYTE data, 
         value += Widen(text) + L'\0';
     }
     value += L'\0';
-    const DWORD needed = static_cast<DWORD>(value.size() * sizeof(WCHAR));
+    if (type != nullptr) {
+        *type = fake.pendingType;
+    }
+    const DWORD needed = static_cast<DWORD>(value.size() * sizeof(WCHAR) - fake.pendingCut);
     const bool fits = data != nullptr && *size >= needed;
     if (fits) {
         memcpy(data, value.data(), needed);
@@ -597,6 +648,11 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     Record("GetProcAddress(" + Text(name) + ")");
     if (module == &fake && strcmp(name, "CharToOemA") == 0) {
         return Exported(&FakeCharToOemA);
+    }
+    if (module == &fake.systemMutex) {
+        return strcmp(name, "NtOpenMutant") == 0            ? Exported(&FakeNtOpenMutant)
+               : strcmp(name, "RtlNtStatusToDosError") == 0 ? Exported(&FakeRtlNtStatusToDosError)
+                                                            : nullptr;
     }
     // ADVAPI32 (as LoadLibraryA gives it too) has the registry functions.
     if (module == &fake && strncmp(name, "Reg", 3) == 0) {

@@ -61,16 +61,27 @@ struct FakeWindows {
     std::map<std::string, std::string> hardLinks;
 
     // What is pending: the registry's values by name (an empty list: the
-    // value cannot be read, with registryError), and the lines of the
-    // [rename] section of wininit.ini.
+    // value cannot be read, with registryError), each of the type given and
+    // cut by as many bytes at its end, and the lines of the [rename] section
+    // of wininit.ini.
     std::map<std::string, std::vector<std::string>> pending;
     DWORD registryError = ERROR_ACCESS_DENIED;
+    DWORD pendingType = REG_MULTI_SZ;
+    size_t pendingCut = 0;
     std::vector<std::string> renameSection;
 
     // The two registering calls: what they return and the error they leave.
+    // A registration that succeeds is added to what is pending, as Windows
+    // adds it, unless it is not kept.
     BOOL moveFileResult = TRUE;
     BOOL profileResult = TRUE;
     DWORD registerError = ERROR_ACCESS_DENIED;
+    bool registrationKept = true;
+
+    // The locks: WaitForSingleObject's answer, and whether NTDLL opens
+    // Windows' own \PendingRenameMutex (NT only).
+    DWORD waitResult = WAIT_OBJECT_0;
+    bool systemMutex = false;
 
     // FormatMessageA: the system's text per error code; no entry, no text.
     std::map<DWORD, std::string> messages;

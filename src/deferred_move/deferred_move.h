@@ -31,8 +31,16 @@ enum OwnError : DWORD {
     ReadOnlyFile,           // Destination is read-only
     StreamName,             // a stream of a file, not the file
     NoFinalPath,            // Windows gives no path by drive letter for the file
-    InPendingMove,          // the file takes part in a pending move (the details: its two names)
-    InPendingDelete         // the file is to be deleted at the next start (the detail: its name)
+    PendingListsBusy,       // another program kept the locks of the pending lists
+    PendingListDamaged,     // a pending list that cannot be read whole
+    RequestNotKept,         // the registration is not in the list read back
+    // The pending ones, which the report ends alike. Details: the entry's
+    // names, source then destination.
+    InPendingMove,               // the file takes part in a pending move
+    InPendingDelete,             // the file is to be deleted at the next start
+    FolderInPendingMove,         // a folder that holds the file is a pending move's source
+    FolderReplacedByPendingMove, // ... or its destination
+    FolderInPendingDelete        // ... or is to be deleted
 };
 
 // Resolves both arguments, then registers the move by the given mechanism
@@ -71,20 +79,25 @@ void TurnRedirectionOff();
 void TurnRedirectionOn();
 
 // A move or delete the next start will already carry out, with Windows'
-// marks taken off its names: its source, its destination (empty for a
-// delete) and whether it replaces a file there.
+// marks taken off its names (NT's in the \\?\ form): its source, its
+// destination (empty for a delete), whether it replaces a file there, and
+// the list that holds it (0: PendingFileRenameOperations, or wininit.ini;
+// 1: PendingFileRenameOperations2).
 struct PendingMove {
     const WCHAR *source;
     const WCHAR *destination;
     bool replaces;
+    int list;
 };
 
 // Reads what the next start will already carry out by the mechanism (on NT
 // PendingFileRenameOperations and ...2, on 95/98 the [rename] section of
 // wininit.ini) and calls `visit` with each move in turn, until it returns
-// true. Returns ERROR_SUCCESS, or the error that kept the list from being
-// read.
-DWORD ForEachPendingMove(DeferMechanism mechanism, bool (*visit)(const PendingMove &move));
+// true; `counts` receives the number of moves visited in each list. Returns
+// ERROR_SUCCESS, PendingListDamaged for a list that cannot be read whole
+// (nothing is then visited), or the error that kept it from being read.
+DWORD ForEachPendingMove(DeferMechanism mechanism, bool (*visit)(const PendingMove &move),
+                         DWORD (&counts)[2]);
 
 // Prints "Error with: <argument>. <text>" for the error code that the last
 // failing platform call left: the system's text, or the program's own for an

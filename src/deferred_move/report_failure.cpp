@@ -27,10 +27,12 @@ const char *const ownReports[] = {
     MSG_NOT_A_FILE,     MSG_ON_NETWORK_DRIVE,  MSG_SAME_FILE,
     MSG_SHORT_NAME_ONLY, MSG_THROUGH_SYSNATIVE, MSG_NOT_ON_FIXED_DISK,
     MSG_ON_SUBST_DRIVE, MSG_LINK_NOT_FILE,     MSG_READ_ONLY_FILE,
-    MSG_STREAM_NAME,    MSG_NO_FINAL_PATH,     MSG_IN_PENDING_MOVE,
-    MSG_IN_PENDING_DELETE,
+    MSG_STREAM_NAME,    MSG_NO_FINAL_PATH,     MSG_PENDING_LISTS_BUSY,
+    MSG_PENDING_LIST_DAMAGED, MSG_REQUEST_NOT_KEPT, MSG_IN_PENDING_MOVE,
+    MSG_IN_PENDING_DELETE, MSG_FOLDER_IN_PENDING_MOVE, MSG_FOLDER_REPLACED_BY_PENDING_MOVE,
+    MSG_FOLDER_IN_PENDING_DELETE,
 };
-static_assert(sizeof ownReports / sizeof *ownReports == InPendingDelete - NotAFile + 1,
+static_assert(sizeof ownReports / sizeof *ownReports == FolderInPendingDelete - NotAFile + 1,
               "a report for each of the program's own reasons");
 
 // The report for one of the program's own reasons, or nullptr for a code of

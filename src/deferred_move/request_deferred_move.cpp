@@ -2,6 +2,8 @@
 // it is certain that the start can carry it out.
 #include "deferred_move.h"
 
+#include "../win32/pending_lists.h"
+
 namespace {
 
 const int SourceFile = 0;
@@ -19,6 +21,8 @@ struct Request {
     WCHAR shortPaths[2][MaxPath];
     int pendingFile;              // the file that takes part in a move already pending, or -1
     bool alreadyPending;          // the very pair is pending already
+    DWORD counts[2];              // the moves pending in each list before the registration
+    bool lastIsOurs[2];           // whether each list's last move, read again, is the one registered
     DWORD reason;                 // why a check refused it
     WCHAR detail[MaxPath];        // what the report names besides the argument
     WCHAR otherDetail[MaxPath];
@@ -27,6 +31,14 @@ struct Request {
 // Too large for the stack.
 Request request;
 WCHAR scratch[MaxPath];
+
+// The identities of the folders that hold each file, from its own folder
+// up, read once, when a pending name first needs them (NT).
+struct Folders {
+    bool read;
+    DWORD count[2];
+    FileId ids[2][MaxPath / 2];
+} folders;
 
 // The checks, each of which may refuse the request and set its reason. The
 // Session Manager (NT) and WININIT (95/98) run the moves early in the start,
@@ -186,27 +198,42 @@ bool CannotShorten(Request &request, int) {
     return true;
 }
 
-// Whether a name is one of a file's: as found, as it really is, or its
-// short form.
+// The forms of a file's path a name may be spelt in, in Windows' notation
+// for local paths: as found, as it really is, and its short form.
+int FileForms(int file, const WCHAR *(&forms)[3]) {
+    forms[0] = LocalPath(request.paths[file]);
+    forms[1] = LocalPath(request.realPaths[file]);
+    forms[2] = LocalPath(request.shortPaths[file]);
+    return request.shortened ? 3 : 2;
+}
+
+// Whether two identities are known and one file's.
+bool IsSameId(const FileId &first, const FileId &second) {
+    return (first.volume | first.indexHigh | first.indexLow) != 0 && first.volume == second.volume &&
+           first.indexHigh == second.indexHigh && first.indexLow == second.indexLow;
+}
+
+// Whether a name is one of a file's.
 bool IsNameOf(const WCHAR *name, int file) {
+    const WCHAR *forms[3];
+    const int count = FileForms(file, forms);
     name = LocalPath(name);
-    return SameName(name, LocalPath(request.paths[file])) ||
-           SameName(name, LocalPath(request.realPaths[file])) ||
-           (request.shortened && SameName(name, LocalPath(request.shortPaths[file])));
+    for (int form = 0; form < count; ++form) {
+        if (SameName(name, forms[form])) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool IsSameFile(Request &request, int) {
     // By any of their names, and on NT by their identity, which also
     // tells a hard link.
-    const FileId &source = request.ids[SourceFile];
-    const FileId &destination = request.ids[DestinationFile];
     request.reason = SameFile;
     return IsNameOf(request.paths[SourceFile], DestinationFile) ||
            IsNameOf(request.realPaths[SourceFile], DestinationFile) ||
            (request.shortened && IsNameOf(request.shortPaths[SourceFile], DestinationFile)) ||
-           ((source.volume | source.indexHigh | source.indexLow) != 0 &&
-            source.volume == destination.volume && source.indexHigh == destination.indexHigh &&
-            source.indexLow == destination.indexLow);
+           IsSameId(request.ids[SourceFile], request.ids[DestinationFile]);
 }
 
 // NTFS refuses to replace a read-only file, and DOS to delete one.
@@ -237,36 +264,174 @@ bool KeepsOnlyShortName(Request &request, int file) {
     return !SameName(longName, shortName);
 }
 
-// Moves already pending run first, in the order they were registered, and
-// this one acts on what they leave: "a b" then "b a" leaves only a, with A's
-// content; "a b" then "b c" loses B; "a c" then "b c" loses A. So a file
-// that already takes part in a pending move or delete is refused, until a
-// restart has carried that out; the very pair already pending is not
-// registered twice.
-bool FindsConflict(const PendingMove &move) {
-    if (move.replaces && IsNameOf(move.source, SourceFile) && IsNameOf(move.destination, DestinationFile)) {
-        request.alreadyPending = true;
-        return false;
-    }
+// How a pending name bears on a file of the request.
+enum class Touch { Nothing, File, Folder };
+
+// The folders above a file, from the one after its root (C:\, or the
+// volume's in \\?\Volume{...}\) to its own.
+void ReadFolderIds() {
+    folders.read = true;
     for (int file = SourceFile; file <= DestinationFile; ++file) {
-        if (IsNameOf(move.source, file) || (move.destination[0] != 0 && IsNameOf(move.destination, file))) {
-            request.pendingFile = file;
-            request.reason = move.destination[0] != 0 ? InPendingMove : InPendingDelete;
-            CopyText(request.detail, move.source);
-            CopyText(request.otherDetail, move.destination);
-            return true;
+        WCHAR *path = scratch;
+        folders.count[file] = 0;
+        if (!CopyText(scratch, request.realPaths[file])) {
+            continue;
+        }
+        const bool deviceForm = path[0] == '\\' && path[1] == '\\';
+        bool pastRoot = false;
+        for (WCHAR *c = path + (deviceForm ? 4 : 0); *c != 0; ++c) {
+            if (*c == '\\' && !pastRoot) {
+                pastRoot = true;
+            } else if (*c == '\\') {
+                *c = 0;
+                if (FileIdentity(path, folders.ids[file][folders.count[file]])) {
+                    ++folders.count[file];
+                }
+                *c = '\\';
+            }
+        }
+    }
+}
+
+// Whether a name's last component is, as the file system compares, one of
+// the components of a form of the file's path: only then may it name the
+// file, or a folder that holds it, by another spelling (a short name, a
+// junction, a volume). So a long list costs no opening of unrelated names.
+bool SharesLastComponent(const WCHAR *name, int file) {
+    const WCHAR *last = FileName(name);
+    const DWORD length = TextLength(last);
+    const WCHAR *forms[3];
+    const int count = FileForms(file, forms);
+    for (int form = 0; form < count; ++form) {
+        const WCHAR *component = forms[form];
+        for (const WCHAR *c = component;; ++c) {
+            if (*c == '\\' || *c == 0) {
+                if (static_cast<DWORD>(c - component) == length && SameUnits(last, component, length)) {
+                    return true;
+                }
+                if (*c == 0) {
+                    break;
+                }
+                component = c + 1;
+            }
         }
     }
     return false;
 }
 
-// The list cannot be read: nothing is registered blindly.
+// Whether a pending name names the file, or a folder that holds it: by its
+// spelling in any of the file's forms, and on NT by what it names, the
+// identity of the file or folder it opens. A name that does not exist is
+// compared by its spelling alone.
+Touch Touches(const WCHAR *name, int file) {
+    const WCHAR *forms[3];
+    const int count = FileForms(file, forms);
+    const WCHAR *local = LocalPath(name);
+    for (int form = 0; form < count; ++form) {
+        if (SameName(local, forms[form])) {
+            return Touch::File;
+        }
+        if (NamesFolderOf(local, forms[form])) {
+            return Touch::Folder;
+        }
+    }
+    FileId id;
+    if (!NamesAreUnicode() || !SharesLastComponent(name, file) || !FileIdentity(name, id)) {
+        return Touch::Nothing;
+    }
+    if (IsSameId(id, request.ids[file])) {
+        return Touch::File;
+    }
+    if (!folders.read) {
+        ReadFolderIds();
+    }
+    for (DWORD folder = 0; folder < folders.count[file]; ++folder) {
+        if (IsSameId(id, folders.ids[file][folder])) {
+            return Touch::Folder;
+        }
+    }
+    return Touch::Nothing;
+}
+
+// Moves already pending run first, in the order they were registered, and
+// this one acts on what they leave: "a b" then "b a" leaves only a, with A's
+// content; "a b" then "b c" loses B; "a c" then "b c" loses A; a folder
+// that holds the file, moved or replaced, takes it along or puts another in
+// its place. So a file that already takes part in a pending move or delete,
+// or lies in a folder that does, is refused until a restart has carried that
+// out. The very pair already pending, in the list that runs first, is not
+// registered twice; anywhere else it is registered again, which is harmless:
+// its Source is gone when the second runs.
+bool FindsConflict(const PendingMove &move) {
+    const bool deletes = move.destination[0] == 0;
+    Touch sources[2], destinations[2];
+    for (int file = SourceFile; file <= DestinationFile; ++file) {
+        sources[file] = Touches(move.source, file);
+        destinations[file] = deletes ? Touch::Nothing : Touches(move.destination, file);
+    }
+    if (move.replaces && move.list == 0 && sources[SourceFile] == Touch::File &&
+        destinations[DestinationFile] == Touch::File) {
+        request.alreadyPending = true;
+        return false;
+    }
+    for (int file = SourceFile; file <= DestinationFile; ++file) {
+        const Touch source = sources[file], destination = destinations[file];
+        if (source == Touch::File || destination == Touch::File) {
+            request.reason = deletes ? InPendingDelete : InPendingMove;
+        } else if (source == Touch::Folder) {
+            request.reason = deletes ? FolderInPendingDelete : FolderInPendingMove;
+        } else if (destination == Touch::Folder) {
+            request.reason = FolderReplacedByPendingMove;
+        } else {
+            continue;
+        }
+        request.pendingFile = file;
+        CopyText(request.detail, LocalPath(move.source));
+        CopyText(request.otherDetail, LocalPath(move.destination));
+        return true;
+    }
+    return false;
+}
+
+// Until the registration has been read back, no other registration may
+// read or write the lists; one that cannot be read is refused, nothing is
+// registered blindly.
 bool CannotReadPending(Request &request, int) {
-    const DWORD error = ForEachPendingMove(request.mechanism, FindsConflict);
+    DWORD error = LockPendingLists();
+    if (error == ERROR_SUCCESS) {
+        error = ForEachPendingMove(request.mechanism, FindsConflict, request.counts);
+    }
     if (error != ERROR_SUCCESS) {
-        request.reason = error;
+        request.reason = error == WAIT_TIMEOUT ? PendingListsBusy : error;
     }
     return error != ERROR_SUCCESS;
+}
+
+// Notes whether a move read back is the one registered: by the final paths
+// on NT, the short ones on 95/98.
+bool NotesOurs(const PendingMove &move) {
+    const bool wininit = request.mechanism == DeferMechanism::StartupRenameList;
+    const WCHAR(&registered)[2][MaxPath] = wininit ? request.shortPaths : request.realPaths;
+    request.lastIsOurs[move.list] = move.replaces &&
+                                    SameName(LocalPath(move.source), LocalPath(registered[SourceFile])) &&
+                                    SameName(LocalPath(move.destination), LocalPath(registered[DestinationFile]));
+    return false;
+}
+
+// Still holding the locks: the registration must be the last move of the
+// list it was added to, one more than that list held, exactly as registered.
+bool WasKept() {
+    DWORD counts[2];
+    request.lastIsOurs[0] = request.lastIsOurs[1] = false;
+    if (ForEachPendingMove(request.mechanism, NotesOurs, counts) != ERROR_SUCCESS) {
+        return false;
+    }
+    for (int list = 0; list < 2; ++list) {
+        if (counts[list] == request.counts[list] + 1 && request.lastIsOurs[list]) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool IsPending(Request &request, int file) { return request.pendingFile == file; }
@@ -314,16 +479,16 @@ bool AddToStartupRenameList(const WCHAR *shortSource, const WCHAR *shortDestinat
     return true;
 }
 
-}  // namespace
-
-ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
-                               DeferMechanism mechanism) {
+// The request, up to its registration read back; the locks may still be
+// held when it returns.
+ExitStatus Register(const WCHAR *source, const WCHAR *destination, DeferMechanism mechanism) {
     const WCHAR *arguments[] = {source, destination};
     request.mechanism = mechanism;
     request.shortened = false;
     request.pendingFile = -1;
     request.alreadyPending = false;
     request.detail[0] = request.otherDetail[0] = 0;
+    folders.read = false;
 
     // From here to the registration the program looks at the file system as
     // the restart will: on 64-bit Windows, System32 is the native one. The
@@ -356,8 +521,12 @@ ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
     }
 
     // The very pair already pending is not registered again.
-    bool registered = request.alreadyPending;
-    switch (registered ? DeferMechanism::None : mechanism) {
+    if (request.alreadyPending) {
+        TurnRedirectionOn();
+        return Success;
+    }
+    bool registered = false;
+    switch (mechanism) {
     case DeferMechanism::ReplaceAtReboot:
         registered = MoveAtReboot(request.realPaths[SourceFile], request.realPaths[DestinationFile]) != FALSE;
         break;
@@ -367,9 +536,13 @@ ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
         break;
     case DeferMechanism::None:
         // Nothing can be registered without a mechanism: never report
-        // success, unless the pair is pending already.
+        // success.
         SetLastError(ERROR_NOT_SUPPORTED);
         break;
+    }
+    if (registered && !WasKept()) {
+        registered = false;
+        SetLastError(RequestNotKept);
     }
     if (!registered) {
         ReportFailure(source);
@@ -377,4 +550,13 @@ ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
     }
     TurnRedirectionOn();
     return Success;
+}
+
+}  // namespace
+
+ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
+                               DeferMechanism mechanism) {
+    const ExitStatus status = Register(source, destination, mechanism);
+    UnlockPendingLists();
+    return status;
 }

@@ -37,6 +37,8 @@ typedef void *HKEY;
 typedef HKEY *PHKEY;
 typedef DWORD REGSAM;
 typedef DWORD LCID;
+typedef unsigned long ULONG;
+typedef unsigned short USHORT;
 
 #define TRUE 1
 #define FALSE 0
@@ -69,6 +71,13 @@ typedef DWORD LCID;
 #define SEM_NOOPENFILEERRORBOX 0x8000
 #define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002)
 #define KEY_QUERY_VALUE 0x0001
+#define REG_SZ 1
+#define REG_MULTI_SZ 7
+#define SYNCHRONIZE 0x00100000
+#define WAIT_OBJECT_0 0
+#define WAIT_ABANDONED 0x80
+#define WAIT_TIMEOUT 258
+#define WAIT_FAILED ((DWORD)-1)
 
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define FILE_ATTRIBUTE_READONLY 0x00000001
@@ -109,6 +118,21 @@ typedef struct _OSVERSIONINFOA {
 } OSVERSIONINFOA, *LPOSVERSIONINFOA;
 
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
+
+typedef struct _UNICODE_STRING {
+    USHORT Length;
+    USHORT MaximumLength;
+    WCHAR *Buffer;
+} UNICODE_STRING;
+
+typedef struct _OBJECT_ATTRIBUTES {
+    ULONG Length;
+    HANDLE RootDirectory;
+    UNICODE_STRING *ObjectName;
+    ULONG Attributes;
+    PVOID SecurityDescriptor;
+    PVOID SecurityQualityOfService;
+} OBJECT_ATTRIBUTES;
 
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
@@ -180,6 +204,9 @@ HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
 UINT WINAPI SetErrorMode(UINT uMode);
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
                                        LPCSTR lpFileName);
+HANDLE WINAPI CreateMutexA(void *lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName);
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+BOOL WINAPI ReleaseMutex(HANDLE hMutex);
 // The functions older Windows lack, which the program looks up at run time.
 DWORD WINAPI SearchPathW(LPCWSTR lpPath, LPCWSTR lpFileName, LPCWSTR lpExtension,
                          DWORD nBufferLength, LPWSTR lpBuffer, LPWSTR *lpFilePart);

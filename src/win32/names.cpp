@@ -2,10 +2,6 @@
 // reached by exact conversion, on 95/98.
 #include "names.h"
 
-// A KERNEL32 function that Windows 95 or NT 3.51 may lack, by its own name
-// and type; nullptr where it is missing.
-#define KERNEL32_FUNCTION(name) Kernel32Function<decltype(&name)>(#name)
-
 namespace {
 
 // Too large for the stack: the command line, and for each of the (at most
@@ -146,20 +142,19 @@ DWORD WINAPI AnsiFullPathName(LPCSTR name, LPSTR path, DWORD size) {
     return GetFullPathNameA(name, size, path, &filePart);
 }
 
-// A name upper-cased character by character as the file system does it:
-// LCMapString's upper-casing is the file system's unless linguistic casing
-// is asked for. 95/98, whose names are compared by their short forms too,
-// and NT where that fails: ASCII alone.
-void UpperCase(const WCHAR *name, WCHAR (&upper)[MaxPath]) {
+// The first `count` units of a name upper-cased one by one as the file
+// system does it: LCMapString's upper-casing is the file system's unless
+// linguistic casing is asked for. 95/98, whose names are compared by their
+// short forms too, and NT where that fails: ASCII alone.
+void UpperCase(const WCHAR *name, DWORD count, WCHAR (&upper)[MaxPath]) {
     const auto map = KERNEL32_FUNCTION(LCMapStringW);
-    if (Unicode() && map != nullptr && map(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, name, -1, upper, MaxPath) != 0) {
+    if (Unicode() && map != nullptr &&
+        map(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, name, static_cast<int>(count), upper, MaxPath) != 0) {
         return;
     }
-    if (!CopyText(upper, name)) {
-        upper[0] = 0;
-    }
-    for (WCHAR *c = upper; *c != 0; ++c) {
-        *c = *c >= 'a' && *c <= 'z' ? static_cast<WCHAR>(*c - 'a' + 'A') : *c;
+    for (DWORD i = 0; i < count; ++i) {
+        const WCHAR c = name[i];
+        upper[i] = c >= 'a' && c <= 'z' ? static_cast<WCHAR>(c - 'a' + 'A') : c;
     }
 }
 
@@ -264,6 +259,42 @@ BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size) {
     return Unicode() && volumePathName != nullptr && volumePathName(LongForm(path, 0), volume, size);
 }
 
+namespace {
+
+// A file or folder opened with no access at all: nothing is read, and a
+// file in use opens too. Fails where there are no wide functions (95/98).
+HANDLE OpenWithoutAccess(const WCHAR *path) {
+    const auto createFile = KERNEL32_FUNCTION(CreateFileW);
+    if (!Unicode() || createFile == nullptr) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return createFile(LongForm(path, 0), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+bool OpenedFileId(HANDLE file, FileId &id) {
+    const auto information = KERNEL32_FUNCTION(GetFileInformationByHandle);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (information == nullptr || !information(file, &info)) {
+        return false;
+    }
+    id = FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return true;
+}
+
+}  // namespace
+
+bool FileIdentity(const WCHAR *path, FileId &id) {
+    const HANDLE file = OpenWithoutAccess(path);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool known = OpenedFileId(file, id);
+    CloseHandle(file);
+    return known;
+}
+
 bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data) {
     HANDLE found = INVALID_HANDLE_VALUE;
     if (Unicode()) {
@@ -292,22 +323,12 @@ bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data) {
 DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id) {
     finalPath[0] = 0;
     id = FileId{0, 0, 0};
-    const auto createFile = KERNEL32_FUNCTION(CreateFileW);
-    if (!Unicode() || createFile == nullptr) {
-        return ERROR_CALL_NOT_IMPLEMENTED;
-    }
-    const HANDLE file = createFile(LongForm(path, 0), 0,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file = OpenWithoutAccess(path);
     if (file == INVALID_HANDLE_VALUE) {
         return GetLastError();
     }
     const auto finalPathName = KERNEL32_FUNCTION(GetFinalPathNameByHandleW);
-    const auto information = KERNEL32_FUNCTION(GetFileInformationByHandle);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (information != nullptr && information(file, &info)) {
-        id = FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-    }
+    OpenedFileId(file, id);
     // By drive letter (VOLUME_NAME_DOS), which fails with
     // ERROR_PATH_NOT_FOUND for a volume that has none.
     DWORD error = ERROR_CALL_NOT_IMPLEMENTED;
@@ -320,80 +341,6 @@ DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id
     }
     CloseHandle(file);
     return error;
-}
-
-namespace {
-
-// One value of an open key, as ReadPendingValues gives it.
-LONG ReadValue(decltype(&RegQueryValueExW) query, HKEY key, const WCHAR *name, WCHAR *&data) {
-    DWORD size = 0;
-    LONG error = query(key, name, nullptr, nullptr, nullptr, &size);
-    // The value may grow between the calls: then it is read again.
-    for (int attempt = 0; attempt < 4 && error == ERROR_SUCCESS; ++attempt) {
-        if (data != nullptr) {
-            LocalFree(data);
-        }
-        // Zeroed, with room for two more characters after an odd size.
-        data = static_cast<WCHAR *>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, size + 3 * sizeof(WCHAR)));
-        if (data == nullptr) {
-            return ERROR_NOT_ENOUGH_MEMORY;
-        }
-        error = query(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size);
-        if (error != ERROR_MORE_DATA) {
-            break;
-        }
-        error = ERROR_SUCCESS;
-    }
-    if (error != ERROR_SUCCESS && data != nullptr) {
-        LocalFree(data);
-        data = nullptr;
-    }
-    return error;
-}
-
-}  // namespace
-
-// The registry functions are KERNEL32's from Windows 7 on, ADVAPI32's on
-// every NT; ADVAPI32 is loaded only where KERNEL32 lacks them, so that
-// KERNEL32 stays the only DLL loaded with the program.
-DWORD ReadPendingValues(const WCHAR *const (&names)[2], WCHAR *(&data)[2]) {
-    HMODULE advapi32 = nullptr;
-    auto open = KERNEL32_FUNCTION(RegOpenKeyExW);
-    auto query = KERNEL32_FUNCTION(RegQueryValueExW);
-    auto close = KERNEL32_FUNCTION(RegCloseKey);
-    if (open == nullptr || query == nullptr || close == nullptr) {
-        advapi32 = LoadLibraryA("advapi32.dll");
-        open = ModuleFunction<decltype(&RegOpenKeyExW)>(advapi32, "RegOpenKeyExW");
-        query = ModuleFunction<decltype(&RegQueryValueExW)>(advapi32, "RegQueryValueExW");
-        close = ModuleFunction<decltype(&RegCloseKey)>(advapi32, "RegCloseKey");
-    }
-    data[0] = data[1] = nullptr;
-    HKEY key = nullptr;
-    LONG error = open == nullptr || query == nullptr || close == nullptr
-                     ? ERROR_CALL_NOT_IMPLEMENTED
-                     : open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                            0, KEY_QUERY_VALUE, &key);
-    if (error == ERROR_SUCCESS) {
-        for (int i = 0; i < 2 && (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND); ++i) {
-            error = ReadValue(query, key, names[i], data[i]);
-        }
-        close(key);
-    }
-    error = error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;  // no key, nothing pending
-    if (advapi32 != nullptr) {
-        FreeLibrary(advapi32);
-    }
-    return static_cast<DWORD>(error);
-}
-
-void ReadRenameSection(WCHAR (&lines)[MaxPath]) {
-    static char section[MaxPath];
-    // Windows 95 and 98 read sections of up to 32,767 bytes.
-    const DWORD length = GetPrivateProfileSectionA("rename", section, MaxPath - 2, "wininit.ini");
-    section[length] = section[length + 1] = '\0';
-    if (MultiByteToWideChar(CP_ACP, 0, section, static_cast<int>(length) + 2, lines, MaxPath) == 0) {
-        lines[0] = lines[1] = 0;
-    }
 }
 
 // Only NT defers a move this way; 95/98 use wininit.ini.
@@ -413,19 +360,41 @@ BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination) {
            WritePrivateProfileStringA("rename", ansiDestination, ansiSource, "wininit.ini");
 }
 
-bool SameName(const WCHAR *first, const WCHAR *second) {
+bool SameUnits(const WCHAR *first, const WCHAR *second, DWORD count) {
     const auto compare = KERNEL32_FUNCTION(CompareStringOrdinal);
     if (Unicode() && compare != nullptr) {
-        return compare(first, -1, second, -1, TRUE) == CSTR_EQUAL;
+        const int length = static_cast<int>(count);
+        return compare(first, length, second, length, TRUE) == CSTR_EQUAL;
     }
     static WCHAR upper[2][MaxPath];
-    UpperCase(first, upper[0]);
-    UpperCase(second, upper[1]);
-    DWORD i = 0;
-    while (upper[0][i] == upper[1][i] && upper[0][i] != 0) {
-        ++i;
+    if (count >= MaxPath) {
+        return false;  // longer than any path
     }
-    return upper[0][i] == upper[1][i];
+    UpperCase(first, count, upper[0]);
+    UpperCase(second, count, upper[1]);
+    for (DWORD i = 0; i < count; ++i) {
+        if (upper[0][i] != upper[1][i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Upper-casing keeps each unit one unit, so names of different lengths
+// differ, and are told apart without a call.
+bool SameName(const WCHAR *first, const WCHAR *second) {
+    const DWORD length = TextLength(first);
+    return length == TextLength(second) && SameUnits(first, second, length);
+}
+
+bool NamesFolderOf(const WCHAR *folder, const WCHAR *path) {
+    const DWORD length = TextLength(folder);
+    for (DWORD i = 0; i <= length; ++i) {
+        if (path[i] == 0) {
+            return false;  // no longer than the folder
+        }
+    }
+    return length > 0 && path[length] == '\\' && SameUnits(folder, path, length);
 }
 
 int CodePageCharacter(UINT codePage, const WCHAR *text, char (&bytes)[4], int &units) {
@@ -454,6 +423,7 @@ bool CopyText(WCHAR (&to)[MaxPath], const WCHAR *from, DWORD offset) {
             return true;
         }
     }
+    to[MaxPath - 1] = 0;
     return false;
 }
 

@@ -43,6 +43,11 @@ BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination);  // wininit.
 // Vista on, LCMapString before), never by lstrcmpi's linguistic rules, for
 // which "strasse" and "stra\u00DFe" are equal.
 bool SameName(const WCHAR *first, const WCHAR *second);
+// The same for the first `count` units of each.
+bool SameUnits(const WCHAR *first, const WCHAR *second, DWORD count);
+// Whether `folder` names a folder on a path: the path's folder, or one
+// above it, as SameName compares them.
+bool NamesFolderOf(const WCHAR *folder, const WCHAR *path);
 // Where the function is missing (95, NT before 2000), these fail.
 DWORD DosDeviceTarget(const WCHAR *device, WCHAR *target, DWORD size);
 BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size);
@@ -61,16 +66,8 @@ struct FileId {
     DWORD volume, indexHigh, indexLow;
 };
 DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id);
-
-// What the next start will already do. ReadPendingValues reads two values
-// of the Session Manager's key (NT), each into a buffer that the caller
-// releases with LocalFree, ending in two more zero characters than Windows
-// stored, or nullptr where there is no such value; it returns ERROR_SUCCESS,
-// or the error that kept them from being read.
-// ReadRenameSection reads the [rename] section of wininit.ini (95/98) as
-// zero-terminated lines, ending in an empty one.
-DWORD ReadPendingValues(const WCHAR *const (&names)[2], WCHAR *(&data)[2]);
-void ReadRenameSection(WCHAR (&lines)[MaxPath]);
+// A file's or folder's identity alone (NT); false where it cannot be opened.
+bool FileIdentity(const WCHAR *path, FileId &id);
 
 // The form of the character at `text` (one UTF-16 unit, or a surrogate
 // pair, whose count goes to `units`) in `bytes`, in a code page (CP_ACP,
@@ -82,7 +79,7 @@ int CodePageCharacter(UINT codePage, const WCHAR *text, char (&bytes)[4], int &u
 DWORD TextLength(const WCHAR *text);
 
 // Copies text into a path buffer, after `offset` characters already there;
-// false if it does not fit.
+// false if it does not fit, and then as much as fits, terminated.
 bool CopyText(WCHAR (&to)[MaxPath], const WCHAR *from, DWORD offset = 0);
 
 #endif

@@ -10,6 +10,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <winternl.h>
 #else
 #include "host_win32.h"
 #endif
@@ -40,5 +41,15 @@ template <typename Function>
 Function Kernel32Function(const char *name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(Kernel32Address(name)));
 }
+
+// A KERNEL32 function that Windows 95 or NT 3.51 may lack, by its own name
+// and type; nullptr where it is missing.
+#define KERNEL32_FUNCTION(name) Kernel32Function<decltype(&name)>(#name)
+
+// NTDLL's NtOpenMutant, which opens a mutex by its name in NT's object
+// namespace, and RtlNtStatusToDosError, which gives an NTSTATUS as an error
+// code. NTDLL is mapped into every NT process.
+typedef LONG(WINAPI *NtOpenMutantProc)(HANDLE *mutant, DWORD access, OBJECT_ATTRIBUTES *attributes);
+typedef ULONG(WINAPI *RtlNtStatusToDosErrorProc)(LONG status);
 
 #endif

@@ -1,0 +1,44 @@
+// What the next start will already do, as Windows keeps it, and the locks
+// that keep two registrations from reading and writing it at once.
+#ifndef QUARVEL_PENDING_LISTS_H
+#define QUARVEL_PENDING_LISTS_H
+
+#include "names.h"
+
+// Takes the locks that registrations of moves for the restart respect, in
+// this order, waiting at most 30 seconds for each:
+// - Quarvel's own named mutex, which keeps two Quarvel runs apart on every
+//   Windows (in the Global\ namespace from 2000 on);
+// - on NT, Windows' own \PendingRenameMutex, which the Session Manager
+//   creates and MoveFileEx waits on; where it does not exist (older NT,
+//   Wine), Quarvel goes on without it. The thread that holds it may take it
+//   again, so a MoveFileEx made while it is held does not wait on itself.
+// Returns ERROR_SUCCESS, WAIT_TIMEOUT where another program kept one, or
+// the error that kept one from being opened. UnlockPendingLists releases
+// what was taken; it may be called whether or not anything was.
+DWORD LockPendingLists();
+void UnlockPendingLists();
+
+// A value of the Session Manager's key as read: its bytes (followed by
+// three more zero characters than Windows stored, so that even a cut value
+// ends), their count and the value's type; no data where there is no such
+// value. The caller releases the data with LocalFree.
+struct RegistryValue {
+    WCHAR *data;
+    DWORD size;
+    DWORD type;
+};
+
+// Reads two values of the Session Manager's key (NT). Returns
+// ERROR_SUCCESS (also where there is no key), ERROR_MORE_DATA for a value
+// that kept growing while it was read, or the error that kept them from
+// being read.
+DWORD ReadPendingValues(const WCHAR *const (&names)[2], RegistryValue (&values)[2]);
+
+// Reads the [rename] section of wininit.ini (95/98) as zero-terminated
+// lines, ending in an empty one. Returns ERROR_SUCCESS (also for a missing
+// file or section), ERROR_MORE_DATA for a section too long to be read whole,
+// or the error of a read or conversion that failed.
+DWORD ReadRenameSection(WCHAR (&lines)[MaxPath]);
+
+#endif
