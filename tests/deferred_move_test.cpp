@@ -127,6 +127,7 @@ const Calls win9xChecked = {"SearchPathA(null, src.txt, null, 260)", "SearchPath
                             "GetShortPathNameA(C:\\work\\dst.txt, 260)"};
 const std::string restartFirst = " is already pending for the next start, and the two would combine: "
                                  "restart Windows first, then run again.\n";
+const std::vector<std::string> NT_PAIR = {"\\??\\C:\\a.txt", "!\\??\\C:\\b.txt"};
 void Pending(const std::vector<std::string> &first, const std::vector<std::string> &second = {}) {
     fake.pending["PendingFileRenameOperations"] = first;
     if (!second.empty()) {
@@ -137,6 +138,15 @@ void Pending(const std::vector<std::string> &first, const std::vector<std::strin
 void BeforeVista() { fake.missing = {"GetFinalPathNameByHandleW", "CompareStringOrdinal"}; }
 const std::string volume = "\\\\?\\Volume{8a7e1f2c-0000-0000-0000-100000000000}\\";
 const std::string volumeSource = volume + "src.txt", volumeDestination = volume + "dst.txt";
+const std::string busy = "Another program is registering moves for the restart: run again.\n";
+const std::string notKept = "Windows did not keep the request in the list for the next start: run again.\n";
+const std::string damaged = "The list of moves already pending for the next start cannot be read whole, and a "
+                            "move added to it could be lost: restart Windows first, which clears the list, "
+                            "then run again.\n";
+const std::string holdsIt = ", a folder that holds the file,";
+const std::string longName = "C:\\" + std::string(40000, 'x');
+// A name that opens as another: a volume, NT's root, a junction, a mount.
+void Opens(const std::string &name, const std::string &as) { fake.finalPaths[name] = "\\\\?\\" + as; }
 
 const MoveCase moveCases[] = {
     {"SourceMissing", nt, "missing.txt", "dst.txt", Nothing, SourceNotFound,
@@ -520,6 +530,76 @@ const MoveCase moveCases[] = {
      "Error with: dst.txt. A deletion of C:\\WORK\\DST.TXT" + restartFirst},
     {"Win9xTheSamePairPending", win9x, "src.txt", "dst.txt",
      [] { fake.renameSection = {"C:\\WORK\\DST.TXT=C:\\WORK\\SRC.TXT"}; }, Success, win9xChecked, ""},
+    {"NtTheSamePairInTheSecondListIsRegisteredAgain", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\a.txt", "\\??\\C:\\b.txt"}, {"\\??\\C:\\work\\src.txt", "!\\??\\C:\\work\\dst.txt"}); },
+     Success, ntMoved, ""},
+    {"NtAtMarksAReplaceAndADeletion", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\work\\src.txt", "@\\??\\C:\\work\\dst.txt", "@\\??\\C:\\work\\x.txt", ""}); },
+     Success, ntChecked, ""},
+    // Other spellings, compared by what they name; folders that hold a file.
+    {"NtVolumeNameOfTheDestination", nt, "src.txt", "dst.txt",
+     [] {
+         Pending({volume.substr(0, 1) + "??" + volume.substr(3) + "work\\dst.txt", "!\\GLOBAL??\\C:\\b.txt"});
+         Opens(volume + "work\\dst.txt", "C:\\work\\dst.txt");
+     },
+     CannotCarryOut, ntChecked, "Error with: dst.txt. A move of " + volume + "work\\dst.txt onto C:\\b.txt" + restartFirst},
+    {"NtGlobalRootNameOfTheSource", nt, "src.txt", "dst.txt",
+     [] {
+         Pending({"\\DosDevices\\C:\\a.txt", "", "@\\??\\GLOBALROOT\\Device\\HarddiskVolume1\\work\\src.txt", ""});
+         Opens("\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\work\\src.txt", "C:\\work\\src.txt");
+     },
+     CannotCarryOut, ntChecked,
+     "Error with: src.txt. A deletion of \\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\work\\src.txt" + restartFirst},
+    {"NtFolderOfTheSourceMoved", nt, "src.txt", "dst.txt", [] { Pending({"\\??\\C:\\work", "\\??\\C:\\old"}); },
+     CannotCarryOut, ntChecked, "Error with: src.txt. A move of C:\\work, a folder that holds the file, onto C:\\old" + restartFirst},
+    {"NtFolderOfTheDestinationReplacedByAnotherSpelling", nt, "src.txt", "C:\\Program Files\\My App\\library.dll",
+     [] {
+         Pending({"\\??\\C:\\new", "\\??\\D:\\mnt\\My App"});
+         Opens("\\\\?\\D:\\mnt\\My App", "C:\\Program Files\\My App");
+         Opens("C:\\Program Files\\My App", "C:\\Program Files\\My App");
+     },
+     CannotCarryOut,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, C:\\Program Files\\My App\\library.dll, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\Program Files\\My App\\library.dll, 32768)"},
+     "Error with: C:\\Program Files\\My App\\library.dll. A move of C:\\new onto D:\\mnt\\My App" + holdsIt + restartFirst},
+    {"Win9xShortFolderOfTheDestinationDeleted", win9x, "src.txt", "C:\\Program Files\\My App\\library.dll",
+     [] { fake.renameSection = {"NUL=C:\\PROGRA~1\\MYAPP~1"}; }, CannotCarryOut,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, C:\\Program Files\\My App\\library.dll, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\Program Files\\My App\\library.dll, 260)"},
+     "Error with: C:\\Program Files\\My App\\library.dll. A deletion of C:\\PROGRA~1\\MYAPP~1" + holdsIt + restartFirst},
+    {"NtLongPendingNameCutInTheReport", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\work\\src.txt", "!\\??\\" + longName}); }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. A move of C:\\work\\src.txt onto " + longName.substr(0, 32767) + restartFirst},
+    // One registration at a time, read back; lists that cannot be read whole.
+    {"NtLocksBusy", nt, "src.txt", "dst.txt", [] { fake.waitResult = WAIT_TIMEOUT; }, RegistrationFailed,
+     ntChecked, "Error with: src.txt. " + busy},
+    {"NtRegistrationNotReadBack", nt, "src.txt", "dst.txt", [] { fake.registrationKept = false; },
+     RegistrationFailed, ntMoved, "Error with: src.txt. " + notKept},
+    {"Win9xRegistrationNotReadBack", win9x, "src.txt", "dst.txt", [] { fake.registrationKept = false; },
+     RegistrationFailed,
+     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
+      "WritePrivateProfileStringA(rename, C:\\WORK\\DST.TXT, C:\\WORK\\SRC.TXT, wininit.ini)",
+      "WritePrivateProfileStringA(null, null, null, wininit.ini)"},
+     "Error with: src.txt. " + notKept},
+    {"Win9xRenameSectionTooLongToReadWhole", win9x, "src.txt", "dst.txt",
+     [] { fake.renameSection.assign(1200, "C:\\TEMP\\NEWFILE.DLL=C:\\TEMP\\OLDFILE.DLL"); },
+     RegistrationFailed, win9xChecked, "Error with: src.txt. " + damaged},
+    {"NtOddByteCount", nt, "src.txt", "dst.txt", [] { Pending(NT_PAIR), fake.pendingCut = 1; },
+     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
+    {"NtOneZeroAtTheEnd", nt, "src.txt", "dst.txt", [] { Pending(NT_PAIR), fake.pendingCut = 2; },
+     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
+    {"NtNoZeroAtTheEnd", nt, "src.txt", "dst.txt", [] { Pending(NT_PAIR), fake.pendingCut = 4; },
+     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
+    {"NtNotAList", nt, "src.txt", "dst.txt", [] { Pending(NT_PAIR), fake.pendingType = REG_SZ; },
+     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
+    {"NtLoneSource", nt, "src.txt", "dst.txt", [] { Pending({"\\??\\C:\\a.txt", "", "\\??\\C:\\b.txt"}); },
+     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
+    {"NtEmptySourceFirst", nt, "src.txt", "dst.txt", [] { Pending({"", "\\??\\C:\\a.txt", "\\??\\C:\\b.txt"}); },
+     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
+    {"NtEmptySourceInTheMiddle", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\a.txt", "", "", "\\??\\C:\\work\\src.txt", ""}); }, RegistrationFailed, ntChecked,
+     "Error with: src.txt. " + damaged},
 };
 
 class RequestDeferredMoveTest : public testing::TestWithParam<MoveCase> {};
@@ -553,6 +633,27 @@ INSTANTIATE_TEST_SUITE_P(Table, RequestDeferredMoveTest, testing::ValuesIn(moveC
                          [](const testing::TestParamInfo<MoveCase> &info) {
                              return std::string(info.param.name);
                          });
+
+// Both locks are held from the first reading of the lists to the reading
+// back of the registration, Windows' own taken last and released first.
+TEST(RequestDeferredMove, HoldsTheLocksFromReadingToReadingBack) {
+    ResetFake();
+    AddFiles();
+    fake.systemMutex = true;
+    fake.version.dwMajorVersion = 10;
+    ExitStatus status = UsageError;
+    RunCapturingOutput(status, "src.txt", "dst.txt", nt);
+    EXPECT_EQ(status, Success);
+    const std::string first = "RegQueryValueExW(PendingFileRenameOperations)";
+    const Calls expected = {"CreateMutexA(Global\\Quarvel pending moves)", "WaitForSingleObject(own, 30000)",
+                            "NtOpenMutant(\\PendingRenameMutex, 1048576)", "WaitForSingleObject(system, 30000)",
+                            first, "RegQueryValueExW(PendingFileRenameOperations2)", "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)",
+                            first, first, "RegQueryValueExW(PendingFileRenameOperations2)", "ReleaseMutex(system)", "ReleaseMutex(own)"};
+    EXPECT_EQ(CallsTo({"CreateMutexA", "NtOpenMutant", "WaitForSingleObject", "RegQueryValueExW", "MoveFileExW",
+                       "ReleaseMutex"}),
+              expected);
+    EXPECT_EQ(fake.liveAllocations, 0);
+}
 
 // The error code must be read straight after the failed search, and the
 // system's text fetched, converted and released exactly as Windows expects.

@@ -369,9 +369,8 @@ bool FindsConflict(const PendingMove &move) {
         sources[file] = Touches(move.source, file);
         destinations[file] = deletes ? Touch::Nothing : Touches(move.destination, file);
     }
-    if (move.replaces && move.list == 0 && sources[SourceFile] == Touch::File &&
-        destinations[DestinationFile] == Touch::File) {
-        request.alreadyPending = true;
+    if (move.replaces && sources[SourceFile] == Touch::File && destinations[DestinationFile] == Touch::File) {
+        request.alreadyPending = request.alreadyPending || move.list == 0;
         return false;
     }
     for (int file = SourceFile; file <= DestinationFile; ++file) {

@@ -44,6 +44,7 @@ class Windows:
         self.messages = messages or {2: b"The system cannot find the file specified.\r\n"}
         self.wow64, self.redirected = wow64, True
         self.calls, self.output, self.status = [], b"", None
+        self.pending, self.rename = [], []  # what the registrations added
         self.last_error, self.live, self.next_free = 0, set(), DATA + 0x10000
 
     # The model's own helpers begin with "_"; every other method is a
@@ -154,13 +155,16 @@ class Windows:
         return self._path_result(uc, path.upper(), buffer, length, wide)
 
     def MoveFileExW(self, uc, source, destination, flags):
-        self.calls.append("MoveFileExW(%s, %s, %d)" % (self._text(uc, source, True),
-                                                       self._text(uc, destination, True), flags))
+        source, destination = self._text(uc, source, True), self._text(uc, destination, True)
+        self.calls.append("MoveFileExW(%s, %s, %d)" % (source, destination, flags))
+        self.pending += ["\\??\\" + source, "!\\??\\" + destination]
         return 1
 
     def WritePrivateProfileStringA(self, uc, section, key, value, file_name):
         args = [self._text(uc, a) for a in (section, key, value, file_name)]
         self.calls.append("WritePrivateProfileStringA(%s)" % ", ".join(args))
+        if section:
+            self.rename.append("%s=%s" % tuple(args[1:3]))
         return 0 if section == 0 else 1  # writing the cache out returns FALSE
 
     def GetLastError(self, uc):
@@ -229,20 +233,44 @@ class Windows:
         self.calls.append("SetErrorMode(%d)" % mode)
         return 0
 
-    # Nothing is pending: no registry value, an empty [rename] section.
+    # Only what the run registered is pending: no registry key before, an
+    # empty [rename] section.
     def RegOpenKeyExW(self, uc, root, key, options, access, result):
-        return 2  # ERROR_FILE_NOT_FOUND
+        return 0 if self.pending else 2  # ERROR_FILE_NOT_FOUND
 
     def RegQueryValueExW(self, uc, key, name, reserved, kind, data, size):
-        return 2
+        if self._text(uc, name, True) != "PendingFileRenameOperations":
+            return 2
+        value = "".join(n + "\0" for n in self.pending + [""]).encode("utf-16-le")
+        room = int.from_bytes(uc.mem_read(size, 4), "little")
+        uc.mem_write(size, len(value).to_bytes(4, "little"))
+        if kind:
+            uc.mem_write(kind, (7).to_bytes(4, "little"))  # REG_MULTI_SZ
+        if data and room < len(value):
+            return 234  # ERROR_MORE_DATA
+        if data:
+            uc.mem_write(data, value)
+        return 0
 
     def RegCloseKey(self, uc, key):
         return 0
 
     def GetPrivateProfileSectionA(self, uc, section, buffer, size, file_name):
         self.calls.append("GetPrivateProfileSectionA(%s)" % self._text(uc, section))
-        uc.mem_write(buffer, b"\0\0")
-        return 0
+        lines = "".join(line + "\0" for line in self.rename)
+        uc.mem_write(buffer, lines.encode("latin-1") + b"\0\0")
+        return len(lines)
+
+    def CreateMutexA(self, uc, attributes, owner, name):
+        self.calls.append("CreateMutexA(%s)" % self._text(uc, name))
+        return 0x3E7E
+
+    def WaitForSingleObject(self, uc, handle, milliseconds):
+        return 0 if handle == 0x3E7E else 0xFFFFFFFF
+
+    def ReleaseMutex(self, uc, handle):
+        self.calls.append("ReleaseMutex")
+        return 1
 
     def lstrlenA(self, uc, text):
         return len(self._text(uc, text))
@@ -344,14 +372,16 @@ OFF, ON = "Wow64DisableWow64FsRedirection", "Wow64RevertWow64FsRedirection"
 SEARCHES = ["SearchPathA(null, a.txt, null, 260)", "SearchPathA(null, b.txt, null, 260)"]
 SHORTENED = [r"GetShortPathNameA(C:\e2e\a.txt, 260)", r"GetShortPathNameA(C:\e2e\b.txt, 260)"]
 # What is pending is read: on NT 4.0 through ADVAPI32, on 98 from wininit.ini.
+# Both before the registration and after it, to read it back, under a lock.
 ADVAPI32_LOADED = "LoadLibraryA(advapi32.dll)"
 RENAME_SECTION = "GetPrivateProfileSectionA(rename)"
+LOCKED, GLOBAL_LOCKED = "CreateMutexA(Quarvel pending moves)", r"CreateMutexA(Global\Quarvel pending moves)"
+AS_IS = (ADVAPI32_LOADED, LOCKED, GLOBAL_LOCKED)
 
 
 def on_nt(calls):
     """The calls as NT makes them: the wide functions, with room for long paths."""
-    return [c if c == ADVAPI32_LOADED else c.replace("A(", "W(").replace(", 260)", ", 32768)")
-            for c in calls]
+    return [c if c in AS_IS else c.replace("A(", "W(").replace(", 260)", ", 32768)") for c in calls]
 
 
 CYRILLIC = dict(FILES, **{"файл.dll": "C:\\e2e\\файл.dll"})
@@ -365,30 +395,34 @@ CASES = [
     ("usage", Windows(NT4, FILES), ["a.txt"], 1, USAGE, []),
     ("NT registers with MoveFileExW", Windows(NT4, FILES), ["a.txt", "b.txt"], 0,
      outcome("Windows NT 4.0 build 1381 Service Pack 6"),
-     on_nt(SEARCHES + SHORTENED + [ADVAPI32_LOADED, r"MoveFileExA(C:\e2e\a.txt, C:\e2e\b.txt, 5)"])),
+     on_nt(SEARCHES + SHORTENED + [LOCKED, ADVAPI32_LOADED, r"MoveFileExA(C:\e2e\a.txt, C:\e2e\b.txt, 5)",
+                                   ADVAPI32_LOADED, "ReleaseMutex"])),
     ("NT registers a name outside the code page", Windows(NT4, CYRILLIC), ["a.txt", "файл.dll"], 0,
      outcome("Windows NT 4.0 build 1381 Service Pack 6"),
      on_nt(["SearchPathA(null, a.txt, null, 260)", "SearchPathA(null, файл.dll, null, 260)"]
            + [r"GetShortPathNameA(C:\e2e\a.txt, 260)", r"GetShortPathNameA(C:\e2e\файл.dll, 260)",
-              ADVAPI32_LOADED, r"MoveFileExA(C:\e2e\a.txt, C:\e2e\файл.dll, 5)"])),
+              LOCKED, ADVAPI32_LOADED, r"MoveFileExA(C:\e2e\a.txt, C:\e2e\файл.dll, 5)",
+              ADVAPI32_LOADED, "ReleaseMutex"])),
     ("98 writes wininit.ini", Windows(WIN98, FILES), ["a.txt", "b.txt"], 0,
      outcome("Windows 98 4.10 build 2222  A "),
-     SEARCHES + SHORTENED + [r"FindFirstFileA(C:\e2e\b.txt)", RENAME_SECTION,
+     SEARCHES + SHORTENED + [r"FindFirstFileA(C:\e2e\b.txt)", LOCKED, RENAME_SECTION,
                              r"WritePrivateProfileStringA(rename, C:\E2E\B.TXT, C:\E2E\A.TXT, wininit.ini)",
-                             "WritePrivateProfileStringA(null, null, null, wininit.ini)"]),
+                             "WritePrivateProfileStringA(null, null, null, wininit.ini)", RENAME_SECTION,
+                             "ReleaseMutex"]),
     ("98 reads a double-byte name by characters", Windows(WIN98, dict(FILES, **{KANJI: "C:\\e2e\\" + KANJI}),
                                                          code_page="cp932"),
      ["a 表", "b.txt"], 0, outcome("Windows 98 4.10 build 2222  A "),
      ["SearchPathA(null, %s, null, 260)" % KANJI, "SearchPathA(null, b.txt, null, 260)",
       r"GetShortPathNameA(C:\e2e\%s, 260)" % KANJI, r"GetShortPathNameA(C:\e2e\b.txt, 260)",
-      r"FindFirstFileA(C:\e2e\b.txt)", RENAME_SECTION,
+      r"FindFirstFileA(C:\e2e\b.txt)", LOCKED, RENAME_SECTION,
       r"WritePrivateProfileStringA(rename, C:\E2E\B.TXT, C:\E2E\%s, wininit.ini)" % KANJI.upper(),
-      "WritePrivateProfileStringA(null, null, null, wininit.ini)"]),
+      "WritePrivateProfileStringA(null, null, null, wininit.ini)", RENAME_SECTION, "ReleaseMutex"]),
     ("64-bit Windows: System32 as the restart sees it", Windows(WIN7, NATIVE, wow64=True),
      list(NATIVE), 0, outcome("Windows NT 6.1 build 7601 Service Pack 1"),
      on_nt([OFF] + ["SearchPathA(null, %s, null, 260)" % name for name in NATIVE]
            + ["GetShortPathNameA(%s, 260)" % name for name in NATIVE]
-           + [ON, ADVAPI32_LOADED, OFF, "MoveFileExA(%s, %s, 5)" % tuple(NATIVE), ON])),
+           + [GLOBAL_LOCKED, ON, ADVAPI32_LOADED, OFF, "MoveFileExA(%s, %s, 5)" % tuple(NATIVE), ON,
+              ADVAPI32_LOADED, OFF, ON, "ReleaseMutex"])),
     ("a failure report in the OEM code page, on 64-bit Windows",
      Windows(NT4, FILES, messages=FRENCH, wow64=True), ["donn\xe9es.txt", "b.txt"], 2,
      report("donn\xe9es.txt", "Le fichier sp\x82cifi\x82 est introuvable."),
