@@ -139,6 +139,22 @@ PENDING_TEXT = (" is already pending for the next start, and the two would combi
                 "Windows first, then run again.")
 A_ONTO_B = r"A move of C:\e2e\a.txt onto C:\e2e\b.txt" + PENDING_TEXT
 A_ONTO_C = r"A move of C:\e2e\a.txt onto C:\e2e\c.txt" + PENDING_TEXT
+# Pending names that name a file or a folder that holds it by another
+# spelling: LONG~WDY is Wine's short name of "long folder"; j, a link to sub.
+SUB = {r"sub\a.txt": "A", r"sub\b.txt": "B"}
+LONG_FOLDER_PAIR = {r"long folder\long name a.txt": "A", r"long folder\long name b.txt": "B"}
+DAMAGED = ("The list of moves already pending for the next start cannot be read whole, and a move "
+           "added to it could be lost: restart Windows first, which clears the list, then run again.")
+ODD_VALUE = "\\??\\C:\\e2e\\x.txt\0!\\??\\C:\\e2e\\y.txt\0\0".encode("utf-16-le") + b"\0"
+WININIT_OVER_32K = "[rename]\r\n" + "".join("C:\\E2E\\NOFILE%04d.TXT=C:\\E2E\\NOSRC%04d.TXT\r\n" % (n, n)
+                                           for n in range(900))
+
+
+def write_wininit(wine, text):
+    with open(os.path.join(wine.drive_c, "windows", "wininit.ini"), "w", newline="") as f:
+        f.write(text)
+
+
 # One file, spelt over MAX_PATH in ways the \\?\ form alone would not take.
 SPELT = ["C:/e2e/%s/b.txt" % LONG_FOLDER.replace("\\", "/"),
          "C:\\e2e\\.\\%s\\..\\%s\\\\b.txt" % (LONG_FOLDER, "d" * 100)]
@@ -311,6 +327,33 @@ CASES = [
          refused("a.txt", "Source and Destination are the same file."), files={"a.txt": "one"},
          status=5, after={"a.txt": "one", "b.txt": "one"},
          setup=lambda wine: os.link(host_path(wine, "a.txt"), host_path(wine, "b.txt"))),
+    case("a b and b a started together, 20 times: one registered, never both", "win10", b"",
+         files=THREE, together=[["a.txt", "b.txt"], ["b.txt", "a.txt"]], rounds=20),
+    case("a pending move of the folder that holds Source is refused", "win10",
+         refused(r"sub\a.txt", r"A move of C:\e2e\sub, a folder that holds the file, onto C:\e2e\old"
+                 + PENDING_TEXT), args=[r"sub\a.txt", r"sub\b.txt"], files=SUB, status=5,
+         pending_before=[r"\??\C:\e2e\sub", r"\??\C:\e2e\old"],
+         pending=[r"\??\C:\e2e\sub", r"\??\C:\e2e\old"],
+         after={r"sub\a.txt": None, r"old\a.txt": "A", r"old\b.txt": "B"}),
+    case("a pending move spelt with a short folder name is refused", "win10",
+         refused(r"long folder\long name b.txt", r"A move of C:\e2e\LONG~WDY\long name a.txt onto "
+                 r"C:\e2e\LONG~WDY\long name b.txt" + PENDING_TEXT),
+         args=[r"long folder\long name b.txt", r"long folder\long name a.txt"], files=LONG_FOLDER_PAIR,
+         status=5, after={r"long folder\long name a.txt": None, r"long folder\long name b.txt": "A"},
+         pending_before=[r"\??\C:\e2e\LONG~WDY\long name a.txt", r"!\??\C:\e2e\LONG~WDY\long name b.txt"],
+         pending=[r"\??\C:\e2e\LONG~WDY\long name a.txt", r"!\??\C:\e2e\LONG~WDY\long name b.txt"]),
+    case("a pending move spelt through a folder link is refused", "win10",
+         refused(r"sub\b.txt", r"A move of C:\e2e\j\a.txt onto C:\e2e\j\b.txt" + PENDING_TEXT),
+         args=[r"sub\b.txt", r"sub\a.txt"], files=SUB, status=5,
+         setup=lambda wine: os.symlink("sub", host_path(wine, "j")),
+         pending_before=[r"\??\C:\e2e\j\a.txt", r"!\??\C:\e2e\j\b.txt"],
+         pending=[r"\??\C:\e2e\j\a.txt", r"!\??\C:\e2e\j\b.txt"],
+         after={r"sub\a.txt": None, r"sub\b.txt": "A"}),
+    case("a pending list cut inside a character is refused and left as it is", "win10",
+         refused("a.txt", DAMAGED), status=4, pending_before=ODD_VALUE, pending=ODD_VALUE),
+    case("a [rename] section over 32 KiB is refused on 98", "win98", refused("a.txt", DAMAGED),
+         status=4, setup=lambda wine: write_wininit(wine, WININIT_OVER_32K),
+         wininit=re.escape(WININIT_OVER_32K)),
     case("a b, then b a, is refused on 98", "win98", refused("b.txt", A_ONTO_B),
          args=["b.txt", "a.txt"], earlier=[["a.txt", "b.txt"]], status=5, after=MOVED_PAIR, **WIN9X),
     case("the same pair twice on 98", "win98", outcome("Windows 98 4.10 build 2222  A "),
@@ -412,6 +455,8 @@ def run_case(wine, exe, case):
 
     overrides = case.get("overrides")
     exe = case.get("exe", exe)
+    if case.get("together"):
+        return run_together(wine, exe, case, e2e)
     problems = []
     for args in case.get("earlier", []):
         earlier = wine.run(["program", exe] + args, cwd=e2e, check=False, locale=case.get("locale"))
@@ -452,6 +497,29 @@ def run_case(wine, exe, case):
     after = read_files(wine, case["after"])
     if after != case["after"]:
         problems.append("after restart %r, expected %r" % (after, case["after"]))
+    return problems
+
+
+def run_together(wine, exe, case, e2e):
+    """Starts the case's requests at the same moment, `rounds` times: each
+    time exactly one may be registered and the others refused, and only its
+    pair is pending; the last round is carried out by a restart."""
+    problems = []
+    for round in range(case["rounds"]):
+        wine.clear_pending_renames()
+        statuses = wine.run_together([[exe] + args for args in case["together"]], e2e)
+        won = [args for args, status in zip(case["together"], statuses) if status == 0]
+        pending = wine.pending_renames()
+        if sorted(statuses) != [0] + [5] * (len(statuses) - 1):
+            problems.append("round %d: statuses %r" % (round, statuses))
+        elif pending != ["\\??\\C:\\e2e\\" + won[0][0], "!\\??\\C:\\e2e\\" + won[0][1]]:
+            problems.append("round %d: %r registered, pending %r" % (round, won[0], pending))
+    if problems:
+        return problems
+    wine.run(["wineboot", "-r"])
+    after = dict(case["files"], **{won[0][0]: None, won[0][1]: case["files"][won[0][0]]})
+    if read_files(wine, after) != after:
+        problems.append("after restart %r, expected %r" % (read_files(wine, after), after))
     return problems
 
 

@@ -100,6 +100,16 @@ class Wine:
                                       if never_started else "failed", result.returncode, said))
         return result
 
+    def run_together(self, commands, cwd):
+        """Starts programs under test at the same moment; returns their
+        statuses."""
+        loader = LOADERS[self.programs]
+        env = dict(self.env, WINELOADER=loader)
+        processes = [subprocess.Popen(NO_RANDOMIZATION + [loader] + list(args), cwd=cwd, env=env,
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                      stdin=subprocess.DEVNULL) for args in commands]
+        return [process.wait(timeout=120) for process in processes]
+
     @staticmethod
     def _run(args, cwd, env, pipe, tty=False):
         command = NO_RANDOMIZATION + args
@@ -149,7 +159,8 @@ class Wine:
 
     def pending_renames(self):
         """The registered moves, exactly: exported (reg query would show
-        them in the console's code page), as a list of names, or None."""
+        them in the console's code page), as a list of names, or None; a
+        value cut inside a character as its bytes."""
         exported = os.path.join(self.drive_c, "pending.reg")
         self.run(["wine", "reg", "export", SESSION_MANAGER, r"C:\pending.reg", "/y"])
         with open(exported, "rb") as f:
@@ -159,15 +170,16 @@ class Wine:
         if not match:
             return None
         data = bytes(int(b, 16) for b in re.findall(r"[0-9a-f]{2}", match.group(1)))
-        return data.decode("utf-16-le").split("\0")[:-2]
+        return data if len(data) % 2 else data.decode("utf-16-le").split("\0")[:-2]
 
     def clear_pending_renames(self):
         self.run(["wine", "reg", "delete", SESSION_MANAGER, "/v", PENDING, "/f"], check=False)
 
     def set_pending_renames(self, names):
-        """Writes the registered moves exactly, as another program might."""
-        data = "".join(name + "\0" for name in names) + "\0"
-        octets = ",".join("%02x" % b for b in data.encode("utf-16-le"))
+        """Writes the registered moves exactly, as another program might: a
+        list of names, or the value's bytes."""
+        data = names if isinstance(names, bytes) else ("".join(n + "\0" for n in names) + "\0").encode("utf-16-le")
+        octets = ",".join("%02x" % b for b in data)
         with open(os.path.join(self.drive_c, "pending.reg"), "wb") as f:
             f.write(('Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n"%s"=hex(7):%s\r\n'
                      % (SESSION_MANAGER.replace("HKLM", "HKEY_LOCAL_MACHINE"), PENDING, octets))
