@@ -1,13 +1,41 @@
 // The baselines for script/bench: bare programs that make the same kernel
 // calls as a successful run of Quarvel.exe on Windows NT (version query, two
-// searches, one registration) and print one line. BenchBare uses msvcrt for
-// its start-up and output; BenchBareNoCrt (BENCH_NO_CRT) has none and
-// searches the two names the bench always passes, a.txt and b.txt.
+// searches, under a named mutex both pending values read, one registration,
+// both read again) and print one line. BenchBare uses msvcrt for its
+// start-up and output; BenchBareNoCrt (BENCH_NO_CRT) has none and searches
+// the two names the bench always passes, a.txt and b.txt.
 #include <windows.h>
 
 #include <cstdio>
 
 namespace {
+
+// Both values, read whole, as KERNEL32 exports the registry functions from
+// Windows 7 on; what they hold is not looked at.
+void ReadPendingValues() {
+    const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    const auto open = reinterpret_cast<decltype(&RegOpenKeyExW)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel32, "RegOpenKeyExW")));
+    const auto query = reinterpret_cast<decltype(&RegQueryValueExW)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel32, "RegQueryValueExW")));
+    const auto close = reinterpret_cast<decltype(&RegCloseKey)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel32, "RegCloseKey")));
+    HKEY key = nullptr;
+    if (open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
+             &key) != ERROR_SUCCESS) {
+        return;
+    }
+    const WCHAR *const names[] = {L"PendingFileRenameOperations", L"PendingFileRenameOperations2"};
+    for (const WCHAR *name : names) {
+        DWORD size = 0;
+        if (query(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+            void *data = LocalAlloc(LMEM_FIXED, size);
+            query(key, name, nullptr, nullptr, static_cast<BYTE *>(data), &size);
+            LocalFree(data);
+        }
+    }
+    close(key);
+}
 
 int Register(const char *source, const char *destination) {
     OSVERSIONINFOA info = {};
@@ -21,7 +49,13 @@ int Register(const char *source, const char *destination) {
         SearchPathA(nullptr, destination, nullptr, MAX_PATH, destinationPath, &filePart) == 0) {
         return 2;
     }
+    const HANDLE mutex = CreateMutexA(nullptr, FALSE, "Global\\Quarvel bench");
+    WaitForSingleObject(mutex, 30000);
+    ReadPendingValues();
     MoveFileExA(sourcePath, destinationPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+    ReadPendingValues();
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
     return 0;
 }
 

@@ -293,17 +293,50 @@ void ReadFolderIds() {
     }
 }
 
+// The spellings of each file that pending names are compared with: its
+// forms, their lengths, and the lengths of their components (one bit per
+// length below 64, the last bit for the others), set up once the forms are
+// known, so that a long list is mostly told apart by lengths alone.
+struct Spellings {
+    const WCHAR *forms[3];
+    DWORD lengths[3];
+    int count;
+    unsigned long long componentLengths;
+} spellings[2];
+
+void SetUpSpellings() {
+    for (int file = SourceFile; file <= DestinationFile; ++file) {
+        Spellings &spelt = spellings[file];
+        spelt.count = FileForms(file, spelt.forms);
+        spelt.componentLengths = 0;
+        for (int form = 0; form < spelt.count; ++form) {
+            spelt.lengths[form] = TextLength(spelt.forms[form]);
+            const WCHAR *component = spelt.forms[form];
+            for (const WCHAR *c = component;; ++c) {
+                if (*c == '\\' || *c == 0) {
+                    const DWORD length = static_cast<DWORD>(c - component);
+                    spelt.componentLengths |= 1ULL << (length < 63 ? length : 63);
+                    if (*c == 0) {
+                        break;
+                    }
+                    component = c + 1;
+                }
+            }
+        }
+    }
+}
+
 // Whether a name's last component is, as the file system compares, one of
 // the components of a form of the file's path: only then may it name the
 // file, or a folder that holds it, by another spelling (a short name, a
 // junction, a volume). So a long list costs no opening of unrelated names.
-bool SharesLastComponent(const WCHAR *name, int file) {
-    const WCHAR *last = FileName(name);
-    const DWORD length = TextLength(last);
-    const WCHAR *forms[3];
-    const int count = FileForms(file, forms);
-    for (int form = 0; form < count; ++form) {
-        const WCHAR *component = forms[form];
+bool SharesLastComponent(const WCHAR *last, DWORD length, int file) {
+    const Spellings &spelt = spellings[file];
+    if ((spelt.componentLengths & 1ULL << (length < 63 ? length : 63)) == 0) {
+        return false;
+    }
+    for (int form = 0; form < spelt.count; ++form) {
+        const WCHAR *component = spelt.forms[form];
         for (const WCHAR *c = component;; ++c) {
             if (*c == '\\' || *c == 0) {
                 if (static_cast<DWORD>(c - component) == length && SameUnits(last, component, length)) {
@@ -324,19 +357,23 @@ bool SharesLastComponent(const WCHAR *name, int file) {
 // identity of the file or folder it opens. A name that does not exist is
 // compared by its spelling alone.
 Touch Touches(const WCHAR *name, int file) {
-    const WCHAR *forms[3];
-    const int count = FileForms(file, forms);
+    const Spellings &spelt = spellings[file];
     const WCHAR *local = LocalPath(name);
-    for (int form = 0; form < count; ++form) {
-        if (SameName(local, forms[form])) {
+    const DWORD length = TextLength(local);
+    for (int form = 0; form < spelt.count; ++form) {
+        const WCHAR *spelling = spelt.forms[form];
+        if (spelt.lengths[form] == length && SameUnits(local, spelling, length)) {
             return Touch::File;
         }
-        if (NamesFolderOf(local, forms[form])) {
+        if (spelt.lengths[form] > length && length > 0 && spelling[length] == '\\' &&
+            SameUnits(local, spelling, length)) {
             return Touch::Folder;
         }
     }
+    const WCHAR *last = FileName(local);
     FileId id;
-    if (!NamesAreUnicode() || !SharesLastComponent(name, file) || !FileIdentity(name, id)) {
+    if (!NamesAreUnicode() || !SharesLastComponent(last, length - static_cast<DWORD>(last - local), file) ||
+        !FileIdentity(name, id)) {
         return Touch::Nothing;
     }
     if (IsSameId(id, request.ids[file])) {
@@ -396,6 +433,7 @@ bool FindsConflict(const PendingMove &move) {
 // read or write the lists; one that cannot be read is refused, nothing is
 // registered blindly.
 bool CannotReadPending(Request &request, int) {
+    SetUpSpellings();
     DWORD error = LockPendingLists();
     if (error == ERROR_SUCCESS) {
         error = ForEachPendingMove(request.mechanism, FindsConflict, request.counts);

@@ -387,16 +387,6 @@ bool SameName(const WCHAR *first, const WCHAR *second) {
     return length == TextLength(second) && SameUnits(first, second, length);
 }
 
-bool NamesFolderOf(const WCHAR *folder, const WCHAR *path) {
-    const DWORD length = TextLength(folder);
-    for (DWORD i = 0; i <= length; ++i) {
-        if (path[i] == 0) {
-            return false;  // no longer than the folder
-        }
-    }
-    return length > 0 && path[length] == '\\' && SameUnits(folder, path, length);
-}
-
 int CodePageCharacter(UINT codePage, const WCHAR *text, char (&bytes)[4], int &units) {
     units = text[0] >= 0xD800 && text[0] <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF ? 2 : 1;
     // ASCII is itself in every ANSI code page.

@@ -45,9 +45,6 @@ BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination);  // wininit.
 bool SameName(const WCHAR *first, const WCHAR *second);
 // The same for the first `count` units of each.
 bool SameUnits(const WCHAR *first, const WCHAR *second, DWORD count);
-// Whether `folder` names a folder on a path: the path's folder, or one
-// above it, as SameName compares them.
-bool NamesFolderOf(const WCHAR *folder, const WCHAR *path);
 // Where the function is missing (95, NT before 2000), these fail.
 DWORD DosDeviceTarget(const WCHAR *device, WCHAR *target, DWORD size);
 BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size);

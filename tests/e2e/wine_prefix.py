@@ -175,14 +175,14 @@ class Wine:
     def clear_pending_renames(self):
         self.run(["wine", "reg", "delete", SESSION_MANAGER, "/v", PENDING, "/f"], check=False)
 
-    def set_pending_renames(self, names):
+    def set_pending_renames(self, names, value=PENDING):
         """Writes the registered moves exactly, as another program might: a
         list of names, or the value's bytes."""
         data = names if isinstance(names, bytes) else ("".join(n + "\0" for n in names) + "\0").encode("utf-16-le")
         octets = ",".join("%02x" % b for b in data)
         with open(os.path.join(self.drive_c, "pending.reg"), "wb") as f:
             f.write(('Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n"%s"=hex(7):%s\r\n'
-                     % (SESSION_MANAGER.replace("HKLM", "HKEY_LOCAL_MACHINE"), PENDING, octets))
+                     % (SESSION_MANAGER.replace("HKLM", "HKEY_LOCAL_MACHINE"), value, octets))
                     .encode("utf-16"))
         self.run(["wine", "reg", "import", r"C:\pending.reg"])
         os.remove(os.path.join(self.drive_c, "pending.reg"))
