@@ -49,6 +49,11 @@
 #define MSG_NO_FINAL_PATH                                                                    \
     "Windows gives no path by a drive letter for it, so the restart cannot reach it: name " \
     "it by a path on a local disk's drive letter.\n"
+// After the system's text when Windows refused the registration, or the
+// reading or locking of the pending lists, for want of rights (NT).
+#define MSG_RUN_AS_ADMINISTRATOR                                                     \
+    "Only an administrator can register a move for the restart: run Quarvel from a " \
+    "prompt opened with Run as administrator.\n"
 #define MSG_PENDING_LISTS_BUSY "Another program is registering moves for the restart: run again.\n"
 #define MSG_PENDING_LIST_DAMAGED                                                               \
     "The list of moves already pending for the next start cannot be read whole, and a move " \

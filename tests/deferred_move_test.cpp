@@ -18,6 +18,8 @@ const Calls resolvingAndRegistering = {"SearchPathA", "SearchPathW", "GetShortPa
 const std::string notFound = "The system cannot find the file specified.\r\n";
 const std::string tooLong = "The filename or extension is too long.\r\n";
 const std::string denied = "Access is denied.\r\n";
+const std::string elevate = "Only an administrator can register a move for the restart: run Quarvel from a "
+                            "prompt opened with Run as administrator.\n";
 const std::string otherDrive = "The system cannot move the file to a different disk drive.\r\n";
 const std::string network = "Network drives are not available while Windows starts.\n";
 const std::string sameFile = "Source and Destination are the same file.\n";
@@ -175,7 +177,7 @@ const MoveCase moveCases[] = {
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
       "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
-     "Error with: src.txt. " + denied},
+     "Error with: src.txt. " + denied + elevate},
     {"Win9xRefusedWrite", win9x, "src.txt", "dst.txt", [] { fake.profileResult = FALSE; },
      RegistrationFailed,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
@@ -524,7 +526,7 @@ const MoveCase moveCases[] = {
     {"NtTheSamePairPendingIsNotRegisteredTwice", nt, "src.txt", "dst.txt",
      [] { Pending({"*1\\??\\C:\\work\\src.txt", "*1!\\??\\C:\\work\\dst.txt"}); }, Success, ntChecked, ""},
     {"NtPendingUnreadable", nt, "src.txt", "dst.txt", [] { Pending({}); }, RegistrationFailed,
-     ntChecked, "Error with: src.txt. " + denied},
+     ntChecked, "Error with: src.txt. " + denied + elevate},
     {"Win9xDestinationToBeDeleted", win9x, "src.txt", "dst.txt",
      [] { fake.renameSection = {"NUL=C:\\WORK\\DST.TXT"}; }, CannotCarryOut, win9xChecked,
      "Error with: dst.txt. A deletion of C:\\WORK\\DST.TXT" + restartFirst},
@@ -722,6 +724,8 @@ const ReportCase reportCases[] = {
     // Nothing forged: control and bidirectional formatting characters.
     {"ControlCharactersShownAsQuestionMarks", "a\nCurrent OS\r\t\u202Eb\u2066.txt", Nothing,
      "Error with: a?Current OS???b?.txt. " + oemText},
+    {"C1ControlsSeparatorsAndMarksShownAsQuestionMarks", "a\u0085b\u009B31m\u0081\u2028\u2029\u200E\u200F\u061C.txt",
+     [] { fake.isConsole = true; }, "Error with: a?b?31m??????.txt. Accés refusé.\r\n"},
     {"Utf8CodePageHasEveryCharacter", "€-price\U0001F600.dll", [] { fake.codePage = CP_UTF8; },
      "Error with: €-price\U0001F600.dll. " + oemText},
     // A console shows characters: on NT through WriteConsoleW, with the

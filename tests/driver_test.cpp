@@ -55,7 +55,10 @@ const RunCase runCases[] = {
     {"DestinationNotFound", {"src.txt", "gone.txt"}, Nothing, DestinationNotFound,
      "Error with: gone.txt. The system cannot find the file specified.\r\n", false},
     {"RegistrationRefused", {"src.txt", "dst.txt"}, [] { fake.moveFileResult = FALSE; },
-     RegistrationFailed, "Error with: src.txt. Access is denied.\r\n", true},
+     RegistrationFailed,
+     "Error with: src.txt. Access is denied.\r\nOnly an administrator can register a move for the restart: run "
+     "Quarvel from a prompt opened with Run as administrator.\n",
+     true},
 };
 
 class DriverTest : public testing::TestWithParam<RunCase> {};

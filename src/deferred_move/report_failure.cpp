@@ -47,6 +47,12 @@ const char *OwnReport(DWORD errorCode) {
 
 }  // namespace
 
+void ReportMissingRights(DWORD errorCode) {
+    if ((errorCode == ERROR_ACCESS_DENIED || errorCode == ERROR_PRIVILEGE_NOT_HELD) && NamesAreUnicode()) {
+        WriteText(MSG_RUN_AS_ADMINISTRATOR);
+    }
+}
+
 void ReportFailure(const WCHAR *argument, const WCHAR *detail, const WCHAR *otherDetail) {
     const DWORD errorCode = GetLastError();
     // The system's text and USER32 are loaded from the real System32.

@@ -500,6 +500,9 @@ const Check checks[] = {
 ExitStatus Refuse(const WCHAR *argument, DWORD reason, ExitStatus status = CannotCarryOut) {
     SetLastError(reason);
     ReportFailure(argument, request.detail, request.otherDetail);
+    if (status == RegistrationFailed) {
+        ReportMissingRights(reason);
+    }
     return status;
 }
 
@@ -582,8 +585,7 @@ ExitStatus Register(const WCHAR *source, const WCHAR *destination, DeferMechanis
         SetLastError(RequestNotKept);
     }
     if (!registered) {
-        ReportFailure(source);
-        return RegistrationFailed;
+        return Refuse(source, GetLastError(), RegistrationFailed);
     }
     TurnRedirectionOn();
     return Success;

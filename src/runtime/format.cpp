@@ -23,9 +23,14 @@ void AppendUnit(TextBuffer &buffer, WCHAR unit) {
 
 void AppendChar(TextBuffer &buffer, char c) { AppendUnit(buffer, static_cast<unsigned char>(c)); }
 
-// Characters that would forge a line or reorder what the reader sees.
+// Characters that would forge a line or reorder what the reader sees: the
+// C0 and C1 controls (NEL starts a line, CSI an escape sequence; in code
+// page 1252 some become the same bytes), the line and paragraph separators,
+// and Unicode's bidirectional controls (ALM, LRM, RLM, the embeddings,
+// overrides and isolates).
 bool IsDisguising(WCHAR c) {
-    return c < 0x20 || c == 0x7F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
 void AppendDecimal(TextBuffer &buffer, unsigned long value, bool negative) {

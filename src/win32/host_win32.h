@@ -107,6 +107,7 @@ typedef unsigned short USHORT;
 #define ERROR_FILENAME_EXCED_RANGE 206
 #define ERROR_MORE_DATA 234
 #define ERROR_NO_UNICODE_TRANSLATION 1113
+#define ERROR_PRIVILEGE_NOT_HELD 1314
 
 typedef struct _OSVERSIONINFOA {
     DWORD dwOSVersionInfoSize;

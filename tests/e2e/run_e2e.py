@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests of Quarvel.exe under Wine, through the restart.
 
-Usage: run_e2e.py ARCH QUARVEL_EXE WORK_DIR ARGV_LAUNCH ARGV_MSVCRT ARGV_RUNTIME RELEASE_ZIP
+Usage: run_e2e.py ARCH QUARVEL_EXE WORK_DIR ARGV_LAUNCH ARGV_MSVCRT ARGV_RUNTIME RELEASE_ZIP DENY_READING
 
 ARCH is the build's: win32 or win64. Creates a throwaway Wine prefix of that
 architecture in WORK_DIR (never the user's own), then runs
@@ -15,8 +15,9 @@ splitting (ARGV_RUNTIME) with msvcrt's (ARGV_MSVCRT) on one table of command
 lines passed exactly by ARGV_LAUNCH, and runs one case with the Quarvel.exe
 taken from RELEASE_ZIP, the file users download, signed: where the zip's
 carries no signature yet, one of a throwaway key is attached to it, as
-script/release attaches the maintainers'. The prefix's wineserver is
-stopped at the end, pass or fail.
+script/release attaches the maintainers'. DENY_READING denies reading the
+pending moves for one case. The prefix's wineserver is stopped at the end,
+pass or fail.
 
 Where the build's Wine cannot start (32-bit Wine on a kernel that runs no
 32-bit code), it says so and ends with status 77, which CTest reports as a
@@ -91,7 +92,8 @@ def case(name, version, output, args=("a.txt", "b.txt"), files=PAIR, status=0, a
     that drive), the exit status, the output after the banner (bytes, or a
     pattern), the files after the restart (None: the name is gone), and what
     must be registered: `pending` renames in the registry, a pattern for
-    `wininit`, and an optional `setup` and `cleanup` (given the prefix);
+    `wininit`, and an optional `setup` and `cleanup` (given the prefix; the
+    cleanup runs right after the program);
     `earlier`, argument lists run first, each of which must succeed;
     `pending_before`, the registry's pending renames before the runs; with
     `console`, the program runs on a terminal, where Wine gives it a
@@ -148,6 +150,14 @@ DAMAGED = ("The list of moves already pending for the next start cannot be read 
 ODD_VALUE = "\\??\\C:\\e2e\\x.txt\0!\\??\\C:\\e2e\\y.txt\0\0".encode("utf-16-le") + b"\0"
 WININIT_OVER_32K = "[rename]\r\n" + "".join("C:\\E2E\\NOFILE%04d.TXT=C:\\E2E\\NOSRC%04d.TXT\r\n" % (n, n)
                                            for n in range(900))
+
+
+ELEVATE = ("Only an administrator can register a move for the restart: run Quarvel from a prompt "
+           "opened with Run as administrator.\r\n").encode()
+
+
+def deny_reading(wine, deny):
+    wine.run(["program", r"C:\quarvel\DenyReading.exe", "deny" if deny else "allow"])
 
 
 def write_wininit(wine, text):
@@ -351,6 +361,9 @@ CASES = [
          after={r"sub\a.txt": None, r"sub\b.txt": "A"}),
     case("a pending list cut inside a character is refused and left as it is", "win10",
          refused("a.txt", DAMAGED), status=4, pending_before=ODD_VALUE, pending=ODD_VALUE),
+    case("without the right to read the pending list: status 4, and how to get it", "win10",
+         report("a.txt", "Access denied.") + ELEVATE, status=4,
+         setup=lambda wine: deny_reading(wine, True), cleanup=lambda wine: deny_reading(wine, False)),
     case("a [rename] section over 32 KiB is refused on 98", "win98", refused("a.txt", DAMAGED),
          status=4, setup=lambda wine: write_wininit(wine, WININIT_OVER_32K),
          wininit=re.escape(WININIT_OVER_32K)),
@@ -381,6 +394,9 @@ CASES = [
     case("control and bidirectional characters are shown as ?", "win10",
          report("a?Current OS: Windows NT 10.0?Move or rename after reboot?", "File not found."),
          args=["a\nCurrent OS: Windows NT 10.0\nMove or rename after reboot\u202e", "b.txt"],
+         status=2),
+    case("C1 controls, separators and bidirectional marks are shown as ?", "win10",
+         report("a?b?31m?????", "File not found."), args=["a\u0085b\u009b31m\u2028\u2029\u200e\u200f\u061c", "b.txt"],
          status=2),
 ]
 
@@ -464,6 +480,8 @@ def run_case(wine, exe, case):
             problems.append("earlier run %r: status %d" % (args, earlier.returncode))
     result = wine.run(["program", exe] + case["args"], cwd=e2e, check=False, overrides=overrides,
                       locale=case.get("locale"), tty=case.get("console", False))
+    if case.get("cleanup"):
+        case["cleanup"](wine)
     if case.get("console"):
         # The terminal's own line ends and Wine's cursor switches aside.
         result.stdout = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", result.stdout)
@@ -492,8 +510,6 @@ def run_case(wine, exe, case):
     if os.path.isdir(wininit_path):
         os.rmdir(wininit_path)  # let the restart run as usual
     wine.run(["wineboot", "-r"])
-    if case.get("cleanup"):
-        case["cleanup"](wine)
     after = read_files(wine, case["after"])
     if after != case["after"]:
         problems.append("after restart %r, expected %r" % (after, case["after"]))
@@ -649,7 +665,7 @@ def report_line(name, problems):
     return 1 if problems else 0
 
 
-def run_prefix(wine, cases, exe_source, release_zip, argv_programs=None):
+def run_prefix(wine, cases, exe_source, release_zip, deny_reading_exe, argv_programs=None):
     """Creates the prefix, runs the cases in it (and the splitting, given the
     argv programs) and stops it; returns the number that failed."""
     try:
@@ -660,6 +676,7 @@ def run_prefix(wine, cases, exe_source, release_zip, argv_programs=None):
         exe = os.path.join(wine.drive_c, "quarvel", "Quarvel.exe")
         os.makedirs(os.path.dirname(exe), exist_ok=True)
         shutil.copy(exe_source, exe)
+        shutil.copy(deny_reading_exe, os.path.dirname(exe))
         shipped = os.path.join(wine.drive_c, "shipped")
         os.makedirs(shipped, exist_ok=True)
         with zipfile.ZipFile(release_zip) as archive:
@@ -679,7 +696,7 @@ def run_prefix(wine, cases, exe_source, release_zip, argv_programs=None):
 
 
 def main():
-    if len(sys.argv) != 8:
+    if len(sys.argv) != 9:
         sys.exit(__doc__)
     arch, exe_source, work_dir, release_zip = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[7]
     failures = sum(report_line("executable: " + problem, [problem])
@@ -702,7 +719,7 @@ def main():
         sys.exit(1 if failures else 77)
     summary = []
     for wine, cases, argv_programs in runs:
-        failed = run_prefix(wine, cases, exe_source, release_zip, argv_programs)
+        failed = run_prefix(wine, cases, exe_source, release_zip, sys.argv[8], argv_programs)
         total = len(cases) + (1 if argv_programs else 0)
         summary.append("%d of %d end-to-end cases passed under %s"
                        % (total - failed, total, wine.describe()))

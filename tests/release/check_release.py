@@ -16,7 +16,11 @@ both copies' signatures/, is attached to each rebuild: both must give the
 same bytes, which verify, and without the signature are the build's; the zip
 holds the signed executable. The other architecture's signature, offered
 instead, must stop the release and leave no zip. The winget and Scoop
-manifests must carry the zip's digest.
+manifests must carry the zip's digest, validate against winget's and Scoop's
+own schemas (schemas/, with Debian's python3-jsonschema), begin with
+winget's schema header lines, and Scoop's checkver, replayed against a
+local folder that lists a newer version, must find it and autoupdate must
+name its zip.
 """
 import glob
 import hashlib
@@ -28,7 +32,11 @@ import shutil
 import subprocess
 import sys
 import time
+import urllib.request
 import zipfile
+
+import jsonschema
+import yaml
 
 
 # The preset that builds each platform's release.
@@ -143,17 +151,7 @@ def signed_release(platform, source_dir, exe, work_dir, zip_name):
         problems.append("the zip does not hold the signed executable")
     print("signed: %d bytes, %d more than unsigned" % (len(signed), len(signed) - len(read(exe))))
 
-    # Both manifests carry the zip's digest.
-    version = zip_name.split("-")[1]
-    subprocess.run([sys.executable, os.path.join(source_dir, "cmake", "make_manifests.py"), version,
-                    "https://example.org/quarvel/%s" % version, releases[0]], check=True)
-    digest = hashlib.sha256(read(os.path.join(releases[0], zip_name))).hexdigest()
-    (installer,) = glob.glob(os.path.join(releases[0], "winget", "**", "*.installer.yaml"), recursive=True)
-    scoop = json.loads(read(os.path.join(releases[0], "scoop", "quarvel.json")))
-    if re.findall(r"InstallerSha256: (\w+)", read(installer).decode()) != [digest.upper()]:
-        problems.append("the winget manifest does not carry the zip's digest %s" % digest)
-    if [arch["hash"] for arch in scoop["architecture"].values()] != [digest]:
-        problems.append("the Scoop manifest does not carry the zip's digest %s" % digest)
+    problems += check_manifests(source_dir, releases[0], zip_name, work_dir)
 
     # The other architecture's signature stops the release, leaving no zip.
     other = os.path.join(work_dir, "a")
@@ -167,6 +165,53 @@ def signed_release(platform, source_dir, exe, work_dir, zip_name):
     if os.path.exists(releases[1]) and os.listdir(releases[1]):
         problems.append("a failed signed release left %s" % os.listdir(releases[1]))
     return problems
+
+
+def check_manifests(source_dir, release_dir, zip_name, work_dir):
+    """The manifests carry the zip's digest, are what winget and Scoop
+    accept, and Scoop finds a newer version where the newest is named."""
+    problems = []
+    version = zip_name.split("-")[1]
+    latest = os.path.join(work_dir, "latest")
+    os.makedirs(latest, exist_ok=True)
+    with open(os.path.join(latest, "SHA256SUMS"), "w") as f:
+        f.write("%s  %s\n" % ("0" * 64, zip_name.replace(version, "9.10.0")))
+    subprocess.run([sys.executable, os.path.join(source_dir, "cmake", "make_manifests.py"), version,
+                    "https://example.org/quarvel/%s" % version, release_dir, "--homepage",
+                    "https://example.org/quarvel", "--latest", "file://%s/SHA256SUMS" % latest], check=True)
+    digest = hashlib.sha256(read(os.path.join(release_dir, zip_name))).hexdigest()
+    schemas = os.path.join(source_dir, "tests", "release", "schemas")
+    for path in glob.glob(os.path.join(release_dir, "winget", "**", "*.yaml"), recursive=True):
+        text = read(path).decode()
+        manifest = yaml.load(text, Loader=yaml.BaseLoader)  # every value a string, as winget reads it
+        kind = manifest.get("ManifestType")
+        header = "# yaml-language-server: $schema=https://aka.ms/winget-manifest.%s.1.10.0.schema.json\n" % kind
+        if not text.startswith(header) or manifest.get("ManifestVersion") != "1.10.0":
+            problems.append("%s does not begin with its schema header line" % os.path.basename(path))
+        problems += invalid(manifest, os.path.join(schemas, "winget-1.10.0", "manifest.%s.1.10.0.json" % kind))
+        if kind == "installer" and [i["InstallerSha256"] for i in manifest["Installers"]] != [digest.upper()]:
+            problems.append("the winget manifest does not carry the zip's digest %s" % digest)
+    scoop = json.loads(read(os.path.join(release_dir, "scoop", "quarvel.json")))
+    problems += invalid(scoop, os.path.join(schemas, "scoop", "schema.json"))
+    if [arch["hash"] for arch in scoop["architecture"].values()] != [digest]:
+        problems.append("the Scoop manifest does not carry the zip's digest %s" % digest)
+    # As Scoop's checkver reads it: the first match of its regex, with
+    # $version for the current one; then autoupdate's addresses.
+    page = urllib.request.urlopen(scoop["checkver"]["url"].replace("$version", version)).read().decode()
+    found = re.search(scoop["checkver"]["regex"], page)
+    newer = found.group(1) if found else None
+    urls = [a["url"].replace("$version", newer or "") for a in scoop["autoupdate"]["architecture"].values()]
+    if newer != "9.10.0" or urls != ["https://example.org/quarvel/9.10.0/" + zip_name.replace(version, newer)]:
+        problems.append("Scoop's checkver found %r there, and autoupdate would fetch %r" % (newer, urls))
+    return problems
+
+
+def invalid(manifest, schema_path):
+    """What the schema finds wrong with a manifest."""
+    schema = json.loads(read(schema_path))
+    return ["%s: %s" % (os.path.basename(schema_path), error.message)
+            for error in jsonschema.Draft7Validator(schema, format_checker=jsonschema.FormatChecker())
+            .iter_errors(manifest)]
 
 
 def build_copy(preset, source_dir, folder):
