@@ -147,6 +147,18 @@ const std::string damaged = "The list of moves already pending for the next star
                             "then run again.\n";
 const std::string holdsIt = ", a folder that holds the file,";
 const std::string longName = "C:\\" + std::string(40000, 'x');
+const std::string openToUsers = "Users who are not administrators can change it, and the restart gives "
+                                "Destination its permissions: move it to a folder only administrators can "
+                                "write, then run again.\n";
+// DACLs as Windows gives them: Modify and Read for Users, full control for
+// SYSTEM, writing and deleting denied to Everyone.
+using Ace = FakeWindows::Ace;
+const Ace usersModify = {0, Ace::Users, 0x1301BF}, usersRead = {0, Ace::Users, 0x1200A9},
+          systemAll = {0, Ace::System, 0x1F01FF}, noWriting = {1, Ace::Everyone, 0x10006};
+void Dacls(const std::vector<Ace> &source, const std::vector<Ace> &destination) {
+    fake.dacls["C:\\work\\src.txt"] = source;
+    fake.dacls["C:\\work\\dst.txt"] = destination;
+}
 // A name that opens as another: a volume, NT's root, a junction, a mount.
 void Opens(const std::string &name, const std::string &as) { fake.finalPaths[name] = "\\\\?\\" + as; }
 
@@ -572,6 +584,25 @@ const MoveCase moveCases[] = {
     {"NtLongPendingNameCutInTheReport", nt, "src.txt", "dst.txt",
      [] { Pending({"\\??\\C:\\work\\src.txt", "!\\??\\" + longName}); }, CannotCarryOut, ntChecked,
      "Error with: src.txt. A move of C:\\work\\src.txt onto " + longName.substr(0, 32767) + restartFirst},
+    // Who may change Source before the restart, and Destination after it.
+    {"NtSourceUsersMayModifyDestinationNot", nt, "src.txt", "dst.txt",
+     [] { Dacls({systemAll, usersModify}, {systemAll, usersRead}); }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. " + openToUsers},
+    {"NtSourceAndDestinationJustAsOpen", nt, "src.txt", "dst.txt",
+     [] { Dacls({usersModify}, {usersModify}); }, Success, ntMoved, ""},
+    {"NtDenyEntryFirstTakesItBack", nt, "src.txt", "dst.txt",
+     [] { Dacls({noWriting, usersModify}, {usersRead}); }, Success, ntMoved, ""},
+    {"NtFolderOfSourceLetsUsersDeleteIt", nt, "src.txt", "dst.txt",
+     [] {
+         Dacls({usersRead}, {usersRead});
+         Opens("C:\\work\\", "C:\\work\\");
+         fake.dacls["C:\\work\\"] = {{0, Ace::Everyone, FILE_DELETE_CHILD}};
+     },
+     CannotCarryOut, ntChecked, "Error with: src.txt. " + openToUsers},
+    {"NtNullDaclOnSource", nt, "src.txt", "dst.txt", [] { Dacls({}, {usersRead}); }, CannotCarryOut,
+     ntChecked, "Error with: src.txt. " + openToUsers},
+    {"NtDestinationDaclUnreadable", nt, "src.txt", "dst.txt",
+     [] { fake.dacls["C:\\work\\src.txt"] = {usersModify}; }, Success, ntMoved, ""},
     // One registration at a time, read back; lists that cannot be read whole.
     {"NtLocksBusy", nt, "src.txt", "dst.txt", [] { fake.waitResult = WAIT_TIMEOUT; }, RegistrationFailed,
      ntChecked, "Error with: src.txt. " + busy},

@@ -473,6 +473,36 @@ ULONG WINAPI FakeRtlNtStatusToDosError(LONG status) {
     return status == static_cast<LONG>(0xC0000034) ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
 }
 
+// A self-relative descriptor with the DACL given.
+LONG WINAPI FakeNtQuerySecurityObject(HANDLE file, DWORD, void *descriptor, ULONG size, ULONG *needed) {
+    const std::string &path = *static_cast<std::string *>(file);
+    const auto found = fake.dacls.find(path.compare(0, 4, "\\\\?\\") == 0 ? path.substr(4) : path);
+    if (found == fake.dacls.end()) {
+        return static_cast<LONG>(0xC0000022);  // STATUS_ACCESS_DENIED
+    }
+    const std::string sids[] = {std::string("\1\1\0\0\0\0\0\1\0\0\0\0", 12),
+                                std::string("\1\2\0\0\0\0\0\5\x20\0\0\0\x21\2\0\0", 16),
+                                std::string("\1\1\0\0\0\0\0\5\x12\0\0\0", 12)};
+    auto number = [](DWORD value, int bytes) { return std::string(reinterpret_cast<char *>(&value), bytes); };
+    std::string entries;
+    for (const FakeWindows::Ace &ace : found->second) {
+        const std::string &sid = sids[ace.sid];
+        entries += number(ace.type, 1) + '\0' + number(static_cast<DWORD>(8 + sid.size()), 2) +
+                   number(ace.mask, 4) + sid;
+    }
+    const std::string acl = std::string("\2\0", 2) + number(static_cast<DWORD>(8 + entries.size()), 2) +
+                            number(static_cast<DWORD>(found->second.size()), 2) + std::string(2, '\0') + entries;
+    const std::string header = std::string("\1\0\4\x80", 4) + std::string(12, '\0') +
+                               number(found->second.empty() ? 0 : 20, 4);
+    const std::string bytes = header + (found->second.empty() ? "" : acl);
+    *needed = static_cast<ULONG>(bytes.size());
+    if (bytes.size() > size) {
+        return static_cast<LONG>(0xC0000023);  // STATUS_BUFFER_TOO_SMALL
+    }
+    memcpy(descriptor, bytes.data(), bytes.size());
+    return 0;
+}
+
 DWORD WINAPI WaitForSingleObject(HANDLE mutex, DWORD milliseconds) {
     Record(std::string("WaitForSingleObject(") + (mutex == &fake.systemMutex ? "system" : "own") + ", " +
            std::to_string(milliseconds) + ")");
@@ -652,6 +682,7 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     if (module == &fake.systemMutex) {
         return strcmp(name, "NtOpenMutant") == 0            ? Exported(&FakeNtOpenMutant)
                : strcmp(name, "RtlNtStatusToDosError") == 0 ? Exported(&FakeRtlNtStatusToDosError)
+               : strcmp(name, "NtQuerySecurityObject") == 0 ? Exported(&FakeNtQuerySecurityObject)
                                                             : nullptr;
     }
     // ADVAPI32 (as LoadLibraryA gives it too) has the registry functions.

@@ -78,6 +78,17 @@ struct FakeWindows {
     DWORD registerError = ERROR_ACCESS_DENIED;
     bool registrationKept = true;
 
+    // NtQuerySecurityObject: the DACL of what a handle opened, by its final
+    // path (without \\?\): its entries in order (type 0 allows, 1 denies;
+    // for Everyone, Users or SYSTEM), none for a NULL DACL; any other path's
+    // cannot be read.
+    struct Ace {
+        BYTE type;
+        enum { Everyone, Users, System } sid;
+        DWORD mask;
+    };
+    std::map<std::string, std::vector<Ace>> dacls;
+
     // The locks: WaitForSingleObject's answer, and whether NTDLL opens
     // Windows' own \PendingRenameMutex (NT only).
     DWORD waitResult = WAIT_OBJECT_0;

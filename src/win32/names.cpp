@@ -261,15 +261,16 @@ BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size) {
 
 namespace {
 
-// A file or folder opened with no access at all: nothing is read, and a
-// file in use opens too. Fails where there are no wide functions (95/98).
-HANDLE OpenWithoutAccess(const WCHAR *path) {
+// A file or folder opened for a query alone: with no access at all, or to
+// read its security descriptor; nothing is read, and a file in use opens
+// too. Fails where there are no wide functions (95/98).
+HANDLE OpenForQuery(const WCHAR *path, DWORD access = 0) {
     const auto createFile = KERNEL32_FUNCTION(CreateFileW);
     if (!Unicode() || createFile == nullptr) {
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return INVALID_HANDLE_VALUE;
     }
-    return createFile(LongForm(path, 0), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    return createFile(LongForm(path, 0), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
@@ -286,13 +287,28 @@ bool OpenedFileId(HANDLE file, FileId &id) {
 }  // namespace
 
 bool FileIdentity(const WCHAR *path, FileId &id) {
-    const HANDLE file = OpenWithoutAccess(path);
+    const HANDLE file = OpenForQuery(path);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
     const bool known = OpenedFileId(file, id);
     CloseHandle(file);
     return known;
+}
+
+// Through NTDLL, which every NT process has, so that no ADVAPI32 is loaded;
+// a handle for reading the descriptor alone opens a file in use too.
+DWORD FileDacl(const WCHAR *path, BYTE *descriptor, DWORD size) {
+    const auto query =
+        ModuleFunction<NtQuerySecurityObjectProc>(GetModuleHandleA("ntdll.dll"), "NtQuerySecurityObject");
+    const HANDLE file = query != nullptr ? OpenForQuery(path, READ_CONTROL) : INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    ULONG length = 0;
+    const LONG status = query(file, DACL_SECURITY_INFORMATION, descriptor, size, &length);
+    CloseHandle(file);
+    return status >= 0 ? length : 0;
 }
 
 bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data) {
@@ -323,7 +339,7 @@ bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data) {
 DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id) {
     finalPath[0] = 0;
     id = FileId{0, 0, 0};
-    const HANDLE file = OpenWithoutAccess(path);
+    const HANDLE file = OpenForQuery(path);
     if (file == INVALID_HANDLE_VALUE) {
         return GetLastError();
     }

@@ -65,6 +65,9 @@ struct FileId {
 DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id);
 // A file's or folder's identity alone (NT); false where it cannot be opened.
 bool FileIdentity(const WCHAR *path, FileId &id);
+// A file's or folder's security descriptor with its DACL, self-relative, in
+// a buffer of `size` bytes (NT): its length, or 0 where it cannot be read.
+DWORD FileDacl(const WCHAR *path, BYTE *descriptor, DWORD size);
 
 // The form of the character at `text` (one UTF-16 unit, or a surrogate
 // pair, whose count goes to `units`) in `bytes`, in a code page (CP_ACP,

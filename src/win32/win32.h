@@ -48,8 +48,11 @@ Function Kernel32Function(const char *name) {
 
 // NTDLL's NtOpenMutant, which opens a mutex by its name in NT's object
 // namespace, and RtlNtStatusToDosError, which gives an NTSTATUS as an error
-// code. NTDLL is mapped into every NT process.
+// code. NTDLL is mapped into every NT process, so nothing is loaded for them.
 typedef LONG(WINAPI *NtOpenMutantProc)(HANDLE *mutant, DWORD access, OBJECT_ATTRIBUTES *attributes);
 typedef ULONG(WINAPI *RtlNtStatusToDosErrorProc)(LONG status);
+// NTDLL's NtQuerySecurityObject: an object's security descriptor, by handle.
+typedef LONG(WINAPI *NtQuerySecurityObjectProc)(HANDLE object, DWORD information, void *descriptor,
+                                                 ULONG size, ULONG *needed);
 
 #endif

@@ -364,6 +364,11 @@ CASES = [
     case("without the right to read the pending list: status 4, and how to get it", "win10",
          report("a.txt", "Access denied.") + ELEVATE, status=4,
          setup=lambda wine: deny_reading(wine, True), cleanup=lambda wine: deny_reading(wine, False)),
+    # Wine builds a file's DACL from its mode bits: Everyone from "other".
+    case("a Source that other users can change, onto a Destination they cannot, is refused", "win10",
+         refused("a.txt", "Users who are not administrators can change it, and the restart gives Destination "
+                 "its permissions: move it to a folder only administrators can write, then run again."),
+         status=5, setup=lambda wine: os.chmod(host_path(wine, "a.txt"), 0o666)),
     case("a [rename] section over 32 KiB is refused on 98", "win98", refused("a.txt", DAMAGED),
          status=4, setup=lambda wine: write_wininit(wine, WININIT_OVER_32K),
          wininit=re.escape(WININIT_OVER_32K)),
@@ -698,6 +703,7 @@ def run_prefix(wine, cases, exe_source, release_zip, deny_reading_exe, argv_prog
 def main():
     if len(sys.argv) != 9:
         sys.exit(__doc__)
+    os.umask(0o022)  # files that other users cannot change, unless a case says so
     arch, exe_source, work_dir, release_zip = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[7]
     failures = sum(report_line("executable: " + problem, [problem])
                    for problem in check_executable(arch, exe_source))
