@@ -118,8 +118,8 @@ void ReportFailure(const WCHAR *argument, const WCHAR *detail = nullptr,
                    const WCHAR *otherDetail = nullptr);
 
 // Ends a report of a registration, or of the locking or reading of the
-// pending lists, that Windows refused for want of rights with the next step:
-// an elevated prompt. Nothing on 95/98, which have nothing to elevate.
+// pending lists, that NT refused for want of rights with the next step: an
+// elevated prompt.
 void ReportMissingRights(DWORD errorCode);
 
 #endif

@@ -48,7 +48,7 @@ const char *OwnReport(DWORD errorCode) {
 }  // namespace
 
 void ReportMissingRights(DWORD errorCode) {
-    if ((errorCode == ERROR_ACCESS_DENIED || errorCode == ERROR_PRIVILEGE_NOT_HELD) && NamesAreUnicode()) {
+    if (errorCode == ERROR_ACCESS_DENIED || errorCode == ERROR_PRIVILEGE_NOT_HELD) {
         WriteText(MSG_RUN_AS_ADMINISTRATOR);
     }
 }

@@ -523,7 +523,8 @@ const Check checks[] = {
 ExitStatus Refuse(const WCHAR *argument, DWORD reason, ExitStatus status = CannotCarryOut) {
     SetLastError(reason);
     ReportFailure(argument, request.detail, request.otherDetail);
-    if (status == RegistrationFailed) {
+    // On 95/98 there is nothing to elevate.
+    if (status == RegistrationFailed && request.mechanism == DeferMechanism::ReplaceAtReboot) {
         ReportMissingRights(reason);
     }
     return status;
