@@ -352,14 +352,33 @@ bool SharesLastComponent(const WCHAR *last, DWORD length, int file) {
     return false;
 }
 
+// A pending name as it is compared: as read, in Windows' notation for local
+// paths, its length there, and its last component. Worked out once for both
+// files, as a long list makes this the cost of a run.
+struct PendingName {
+    const WCHAR *name, *local, *last;
+    DWORD length, lastLength;
+};
+
+PendingName Spelt(const WCHAR *name) {
+    PendingName spelt = {name, LocalPath(name), nullptr, 0, 0};
+    spelt.last = spelt.local;
+    for (const WCHAR *c = spelt.local; *c != 0; ++c) {
+        spelt.last = *c == '\\' ? c + 1 : spelt.last;
+    }
+    spelt.lastLength = TextLength(spelt.last);
+    spelt.length = static_cast<DWORD>(spelt.last - spelt.local) + spelt.lastLength;
+    return spelt;
+}
+
 // Whether a pending name names the file, or a folder that holds it: by its
 // spelling in any of the file's forms, and on NT by what it names, the
 // identity of the file or folder it opens. A name that does not exist is
 // compared by its spelling alone.
-Touch Touches(const WCHAR *name, int file) {
+Touch Touches(const PendingName &pending, int file) {
     const Spellings &spelt = spellings[file];
-    const WCHAR *local = LocalPath(name);
-    const DWORD length = TextLength(local);
+    const WCHAR *local = pending.local;
+    const DWORD length = pending.length;
     for (int form = 0; form < spelt.count; ++form) {
         const WCHAR *spelling = spelt.forms[form];
         if (spelt.lengths[form] == length && SameUnits(local, spelling, length)) {
@@ -370,10 +389,9 @@ Touch Touches(const WCHAR *name, int file) {
             return Touch::Folder;
         }
     }
-    const WCHAR *last = FileName(local);
     FileId id;
-    if (!NamesAreUnicode() || !SharesLastComponent(last, length - static_cast<DWORD>(last - local), file) ||
-        !FileIdentity(name, id)) {
+    if (!NamesAreUnicode() || !SharesLastComponent(pending.last, pending.lastLength, file) ||
+        !FileIdentity(pending.name, id)) {
         return Touch::Nothing;
     }
     if (IsSameId(id, request.ids[file])) {
@@ -401,10 +419,11 @@ Touch Touches(const WCHAR *name, int file) {
 // its Source is gone when the second runs.
 bool FindsConflict(const PendingMove &move) {
     const bool deletes = move.destination[0] == 0;
+    const PendingName source = Spelt(move.source), destination = Spelt(move.destination);
     Touch sources[2], destinations[2];
     for (int file = SourceFile; file <= DestinationFile; ++file) {
-        sources[file] = Touches(move.source, file);
-        destinations[file] = deletes ? Touch::Nothing : Touches(move.destination, file);
+        sources[file] = Touches(source, file);
+        destinations[file] = deletes ? Touch::Nothing : Touches(destination, file);
     }
     if (move.replaces && sources[SourceFile] == Touch::File && destinations[DestinationFile] == Touch::File) {
         request.alreadyPending = request.alreadyPending || move.list == 0;
