@@ -162,6 +162,11 @@ void Dacls(const std::vector<Ace> &source, const std::vector<Ace> &destination) 
 // A name that opens as another: a volume, NT's root, a junction, a mount.
 void Opens(const std::string &name, const std::string &as) { fake.finalPaths[name] = "\\\\?\\" + as; }
 
+// A pending value src.txt onto dst.txt is refused for, as damaged.
+MoveCase Damaged(const char *name, void (*setUp)()) {
+    return {name, nt, "src.txt", "dst.txt", setUp, RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged};
+}
+
 const MoveCase moveCases[] = {
     {"SourceMissing", nt, "missing.txt", "dst.txt", Nothing, SourceNotFound,
      {"SearchPathW(null, missing.txt, null, 32768)"},
@@ -618,21 +623,13 @@ const MoveCase moveCases[] = {
     {"Win9xRenameSectionTooLongToReadWhole", win9x, "src.txt", "dst.txt",
      [] { fake.renameSection.assign(1200, "C:\\TEMP\\NEWFILE.DLL=C:\\TEMP\\OLDFILE.DLL"); },
      RegistrationFailed, win9xChecked, "Error with: src.txt. " + damaged},
-    {"NtOddByteCount", nt, "src.txt", "dst.txt", [] { Pending(NT_PAIR), fake.pendingCut = 1; },
-     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
-    {"NtOneZeroAtTheEnd", nt, "src.txt", "dst.txt", [] { Pending(NT_PAIR), fake.pendingCut = 2; },
-     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
-    {"NtNoZeroAtTheEnd", nt, "src.txt", "dst.txt", [] { Pending(NT_PAIR), fake.pendingCut = 4; },
-     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
-    {"NtNotAList", nt, "src.txt", "dst.txt", [] { Pending(NT_PAIR), fake.pendingType = REG_SZ; },
-     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
-    {"NtLoneSource", nt, "src.txt", "dst.txt", [] { Pending({"\\??\\C:\\a.txt", "", "\\??\\C:\\b.txt"}); },
-     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
-    {"NtEmptySourceFirst", nt, "src.txt", "dst.txt", [] { Pending({"", "\\??\\C:\\a.txt", "\\??\\C:\\b.txt"}); },
-     RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged},
-    {"NtEmptySourceInTheMiddle", nt, "src.txt", "dst.txt",
-     [] { Pending({"\\??\\C:\\a.txt", "", "", "\\??\\C:\\work\\src.txt", ""}); }, RegistrationFailed, ntChecked,
-     "Error with: src.txt. " + damaged},
+    Damaged("NtOddByteCount", [] { Pending(NT_PAIR), fake.pendingCut = 1; }),
+    Damaged("NtOneZeroAtTheEnd", [] { Pending(NT_PAIR), fake.pendingCut = 2; }),
+    Damaged("NtNoZeroAtTheEnd", [] { Pending(NT_PAIR), fake.pendingCut = 4; }),
+    Damaged("NtNotAList", [] { Pending(NT_PAIR), fake.pendingType = REG_SZ; }),
+    Damaged("NtLoneSource", [] { Pending({"\\??\\C:\\a.txt", "", "\\??\\C:\\b.txt"}); }),
+    Damaged("NtEmptySourceFirst", [] { Pending({"", "\\??\\C:\\a.txt", "\\??\\C:\\b.txt"}); }),
+    Damaged("NtEmptySourceInTheMiddle", [] { Pending({"\\??\\C:\\a.txt", "", "", "\\??\\C:\\work\\src.txt", ""}); }),
 };
 
 class RequestDeferredMoveTest : public testing::TestWithParam<MoveCase> {};

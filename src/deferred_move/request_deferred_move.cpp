@@ -293,6 +293,16 @@ void ReadFolderIds() {
     }
 }
 
+// The length of the path component at `component`, up to its backslash or
+// the end of the path.
+DWORD ComponentLength(const WCHAR *component) {
+    DWORD length = 0;
+    while (component[length] != 0 && component[length] != '\\') {
+        ++length;
+    }
+    return length;
+}
+
 // The spellings of each file that pending names are compared with: its
 // forms, their lengths, and the lengths of their components (one bit per
 // length below 64, the last bit for the others), set up once the forms are
@@ -311,15 +321,12 @@ void SetUpSpellings() {
         spelt.componentLengths = 0;
         for (int form = 0; form < spelt.count; ++form) {
             spelt.lengths[form] = TextLength(spelt.forms[form]);
-            const WCHAR *component = spelt.forms[form];
-            for (const WCHAR *c = component;; ++c) {
-                if (*c == '\\' || *c == 0) {
-                    const DWORD length = static_cast<DWORD>(c - component);
-                    spelt.componentLengths |= 1ULL << (length < 63 ? length : 63);
-                    if (*c == 0) {
-                        break;
-                    }
-                    component = c + 1;
+            for (const WCHAR *component = spelt.forms[form];; ++component) {
+                const DWORD length = ComponentLength(component);
+                spelt.componentLengths |= 1ULL << (length < 63 ? length : 63);
+                component += length;
+                if (*component == 0) {
+                    break;
                 }
             }
         }
@@ -336,16 +343,14 @@ bool SharesLastComponent(const WCHAR *last, DWORD length, int file) {
         return false;
     }
     for (int form = 0; form < spelt.count; ++form) {
-        const WCHAR *component = spelt.forms[form];
-        for (const WCHAR *c = component;; ++c) {
-            if (*c == '\\' || *c == 0) {
-                if (static_cast<DWORD>(c - component) == length && SameUnits(last, component, length)) {
-                    return true;
-                }
-                if (*c == 0) {
-                    break;
-                }
-                component = c + 1;
+        for (const WCHAR *component = spelt.forms[form];; ++component) {
+            const DWORD componentLength = ComponentLength(component);
+            if (componentLength == length && SameUnits(last, component, length)) {
+                return true;
+            }
+            component += componentLength;
+            if (*component == 0) {
+                break;
             }
         }
     }
@@ -362,10 +367,7 @@ struct PendingName {
 
 PendingName Spelt(const WCHAR *name) {
     PendingName spelt = {name, LocalPath(name), nullptr, 0, 0};
-    spelt.last = spelt.local;
-    for (const WCHAR *c = spelt.local; *c != 0; ++c) {
-        spelt.last = *c == '\\' ? c + 1 : spelt.last;
-    }
+    spelt.last = FileName(spelt.local);
     spelt.lastLength = TextLength(spelt.last);
     spelt.length = static_cast<DWORD>(spelt.last - spelt.local) + spelt.lastLength;
     return spelt;

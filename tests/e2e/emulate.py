@@ -242,12 +242,9 @@ class Windows:
         if self._text(uc, name, True) != "PendingFileRenameOperations":
             return 2
         value = "".join(n + "\0" for n in self.pending + [""]).encode("utf-16-le")
-        room = int.from_bytes(uc.mem_read(size, 4), "little")
-        uc.mem_write(size, len(value).to_bytes(4, "little"))
+        uc.mem_write(size, len(value).to_bytes(4, "little"))  # the program asks for the size first
         if kind:
             uc.mem_write(kind, (7).to_bytes(4, "little"))  # REG_MULTI_SZ
-        if data and room < len(value):
-            return 234  # ERROR_MORE_DATA
         if data:
             uc.mem_write(data, value)
         return 0
