@@ -53,6 +53,8 @@ class Wine:
             subprocess.run([loader, "--version"], stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, check=True, timeout=30)
         except OSError as error:
+            if error.errno == errno.ENOENT:
+                return "%s is not installed" % loader
             why = "the kernel runs no 32-bit code" if error.errno == errno.ENOEXEC else error.strerror
             return "%s cannot start here: %s" % (loader, why)
         except subprocess.SubprocessError as error:
