@@ -4,7 +4,7 @@
 #define QUARVEL_DEFERRED_MOVE_H
 
 #include "../platform_id/platform_id.h"
-#include "../win32/names.h"
+#include "../win32/files.h"
 
 // The process exit status.
 enum ExitStatus {

@@ -1,145 +1,253 @@
-// What the next start will already carry out, as Windows holds it.
-#include "deferred_move.h"
+// What the next start will already carry out, judged against this request:
+// a file that takes part in a pending move, by any of its spellings or by
+// what a pending name opens; and the registration read back.
+#include "request.h"
 
 #include "../win32/pending_lists.h"
 
 namespace {
 
-bool StartsWith(const WCHAR *name, const char *prefix) {
-    for (; *prefix != 0; ++name, ++prefix) {
-        if ((*name | 0x20) != (*prefix | 0x20)) {  // ASCII, in either case
-            return false;
-        }
-    }
-    return true;
-}
+// The identities of the folders that hold each file, from its own folder
+// up, read once, when a pending name first needs them (NT).
+struct Folders {
+    bool read;
+    DWORD count[2];
+    FileId ids[2][MaxPath / 2];
+} folders;
 
-// Takes Windows' marks off a name of a pending move: "!" or "@" (replace the
-// file there; "@" also before a delete's source) and "*" with a digit
-// (Windows 10 and 11 since 2025), in any order. Then the object namespace's
-// names for the DOS devices (\??\, \DosDevices\, \GLOBAL??\) become \\?\,
-// the form in which the file functions take the same names: \??\C:\...,
-// \??\Volume{...}\... and \??\GLOBALROOT\Device\... alike. In place.
-WCHAR *Unmarked(WCHAR *name, bool &replaces) {
-    for (;;) {
-        if (name[0] == '!' || name[0] == '@') {
-            replaces = true;
-            ++name;
-        } else if (name[0] == '*' && name[1] >= '0' && name[1] <= '9') {
-            name += 2;
-        } else {
-            break;
+// How a pending name bears on a file of the request.
+enum class Touch { Nothing, File, Folder };
+
+// The folders above a file, from the one after its root (C:\, or the
+// volume's in \\?\Volume{...}\) to its own.
+void ReadFolderIds() {
+    folders.read = true;
+    for (int file = SourceFile; file <= DestinationFile; ++file) {
+        WCHAR *path = scratch;
+        folders.count[file] = 0;
+        if (!CopyText(scratch, request.realPaths[file])) {
+            continue;
         }
-    }
-    static const char *const prefixes[] = {"\\??\\", "\\DosDevices\\", "\\GLOBAL??\\"};
-    for (const char *prefix : prefixes) {
-        if (StartsWith(name, prefix)) {
-            while (*++prefix != 0) {
-                ++name;
+        const bool deviceForm = path[0] == '\\' && path[1] == '\\';
+        bool pastRoot = false;
+        for (WCHAR *c = path + (deviceForm ? 4 : 0); *c != 0; ++c) {
+            if (*c == '\\' && !pastRoot) {
+                pastRoot = true;
+            } else if (*c == '\\') {
+                *c = 0;
+                if (FileIdentity(path, folders.ids[file][folders.count[file]])) {
+                    ++folders.count[file];
+                }
+                *c = '\\';
             }
-            name -= 3;
-            name[0] = name[1] = name[3] = '\\';
-            name[2] = '?';
-            break;
         }
     }
-    return name;
 }
 
-// Whether a value holds what MoveFileEx can append to without harm: pairs of
-// a source that is not empty and a destination (empty for a delete), then
-// the empty string that ends the list, at the very end; or that empty string
-// alone. MoveFileEx appends its pair to the value as it finds it: after an
-// odd byte, a cut or a lone source, the new pair lands misaligned or joined
-// to another name, and the restart drops it or turns another entry into a
-// delete; the restart stops at an empty source.
-bool IsWholeList(const RegistryValue &value) {
-    const WCHAR *text = value.data;
-    const DWORD units = value.size / sizeof(WCHAR);
-    if (value.type != REG_MULTI_SZ || value.size % sizeof(WCHAR) != 0 || units == 0 || text[units - 1] != 0) {
+// The length of the path component at `component`, up to its backslash or
+// the end of the path.
+DWORD ComponentLength(const WCHAR *component) {
+    DWORD length = 0;
+    while (component[length] != 0 && component[length] != '\\') {
+        ++length;
+    }
+    return length;
+}
+
+// The spellings of each file that pending names are compared with: its
+// forms, their lengths, and the lengths of their components (one bit per
+// length below 64, the last bit for the others), set up once the forms are
+// known, so that a long list is mostly told apart by lengths alone.
+struct Spellings {
+    const WCHAR *forms[3];
+    DWORD lengths[3];
+    int count;
+    unsigned long long componentLengths;
+} spellings[2];
+
+void SetUpSpellings() {
+    for (int file = SourceFile; file <= DestinationFile; ++file) {
+        Spellings &spelt = spellings[file];
+        spelt.count = FileForms(file, spelt.forms);
+        spelt.componentLengths = 0;
+        for (int form = 0; form < spelt.count; ++form) {
+            spelt.lengths[form] = TextLength(spelt.forms[form]);
+            for (const WCHAR *component = spelt.forms[form];; ++component) {
+                const DWORD length = ComponentLength(component);
+                spelt.componentLengths |= 1ULL << (length < 63 ? length : 63);
+                component += length;
+                if (*component == 0) {
+                    break;
+                }
+            }
+        }
+    }
+}
+
+// Whether a name's last component is, as the file system compares, one of
+// the components of a form of the file's path: only then may it name the
+// file, or a folder that holds it, by another spelling (a short name, a
+// junction, a volume). So a long list costs no opening of unrelated names.
+bool SharesLastComponent(const WCHAR *last, DWORD length, int file) {
+    const Spellings &spelt = spellings[file];
+    if ((spelt.componentLengths & 1ULL << (length < 63 ? length : 63)) == 0) {
         return false;
     }
-    DWORD at = 0;
-    for (int part = 0; at < units - 1; part ^= 1) {
-        if (part == 0 && text[at] == 0) {
-            return false;  // an empty source before the end
-        }
-        while (text[at] != 0) {
-            ++at;
-        }
-        ++at;
-        if (part == 0 && at >= units - 1) {
-            return false;  // a source without its destination
-        }
-    }
-    return at == units - 1;
-}
-
-// PendingFileRenameOperations and ...2, which the Session Manager runs as one
-// list, in this order: pairs of names, an empty destination for a delete.
-DWORD VisitRegistryList(bool (*visit)(const PendingMove &move), DWORD (&counts)[2]) {
-    const WCHAR *const names[] = {L"PendingFileRenameOperations", L"PendingFileRenameOperations2"};
-    RegistryValue values[2];
-    // The registry needs no file system redirection, and ADVAPI32 may be
-    // loaded on the way, which needs it on; the names are then looked at as
-    // the restart sees them.
-    TurnRedirectionOn();
-    DWORD error = ReadPendingValues(names, values);
-    TurnRedirectionOff();
-    for (int list = 0; list < 2; ++list) {
-        if (error == ERROR_SUCCESS && values[list].data != nullptr && !IsWholeList(values[list])) {
-            error = PendingListDamaged;
-        }
-    }
-    bool found = false;
-    for (int list = 0; list < 2; ++list) {
-        WCHAR *name = values[list].data;
-        for (; error == ERROR_SUCCESS && name != nullptr && *name != 0 && !found; ++counts[list]) {
-            PendingMove move = {nullptr, nullptr, false, list};
-            bool replaces = false;
-            move.source = Unmarked(name, replaces);
-            name += TextLength(name) + 1;
-            move.destination = Unmarked(name, move.replaces);
-            name += TextLength(name) + 1;
-            found = visit(move);
-        }
-        if (values[list].data != nullptr) {
-            LocalFree(values[list].data);
-        }
-    }
-    return error;
-}
-
-// The [rename] section: "destination=source" lines, "NUL=source" a delete.
-DWORD VisitRenameSection(bool (*visit)(const PendingMove &move), DWORD (&counts)[2]) {
-    static WCHAR lines[MaxPath];
-    const DWORD error = ReadRenameSection(lines);
-    for (WCHAR *line = lines; error == ERROR_SUCCESS && *line != 0;) {
-        WCHAR *next = line + TextLength(line) + 1;
-        WCHAR *equals = line;
-        while (*equals != 0 && *equals != '=') {
-            ++equals;
-        }
-        if (*equals == '=') {
-            *equals = 0;
-            const PendingMove move = {equals + 1, SameName(line, L"NUL") ? L"" : line, true, 0};
-            ++counts[0];
-            if (visit(move)) {
+    for (int form = 0; form < spelt.count; ++form) {
+        for (const WCHAR *component = spelt.forms[form];; ++component) {
+            const DWORD componentLength = ComponentLength(component);
+            if (componentLength == length && SameUnits(last, component, length)) {
+                return true;
+            }
+            component += componentLength;
+            if (*component == 0) {
                 break;
             }
         }
-        line = next;
     }
-    return error;
+    return false;
+}
+
+// A pending name as it is compared: as read, in Windows' notation for local
+// paths, its length there, and its last component. Worked out once for both
+// files, as a long list makes this the cost of a run.
+struct PendingName {
+    const WCHAR *name, *local, *last;
+    DWORD length, lastLength;
+};
+
+PendingName Spelt(const WCHAR *name) {
+    PendingName spelt = {name, LocalPath(name), nullptr, 0, 0};
+    spelt.last = FileName(spelt.local);
+    spelt.lastLength = TextLength(spelt.last);
+    spelt.length = static_cast<DWORD>(spelt.last - spelt.local) + spelt.lastLength;
+    return spelt;
+}
+
+// Whether a pending name names the file, or a folder that holds it: by its
+// spelling in any of the file's forms, and on NT by what it names, the
+// identity of the file or folder it opens. A name that does not exist is
+// compared by its spelling alone.
+Touch Touches(const PendingName &pending, int file) {
+    const Spellings &spelt = spellings[file];
+    const WCHAR *local = pending.local;
+    const DWORD length = pending.length;
+    for (int form = 0; form < spelt.count; ++form) {
+        const WCHAR *spelling = spelt.forms[form];
+        if (spelt.lengths[form] == length && SameUnits(local, spelling, length)) {
+            return Touch::File;
+        }
+        if (spelt.lengths[form] > length && length > 0 && spelling[length] == '\\' &&
+            SameUnits(local, spelling, length)) {
+            return Touch::Folder;
+        }
+    }
+    FileId id;
+    if (!NamesAreUnicode() || !SharesLastComponent(pending.last, pending.lastLength, file) ||
+        !FileIdentity(pending.name, id)) {
+        return Touch::Nothing;
+    }
+    if (IsSameId(id, request.ids[file])) {
+        return Touch::File;
+    }
+    if (!folders.read) {
+        ReadFolderIds();
+    }
+    for (DWORD folder = 0; folder < folders.count[file]; ++folder) {
+        if (IsSameId(id, folders.ids[file][folder])) {
+            return Touch::Folder;
+        }
+    }
+    return Touch::Nothing;
+}
+
+// Moves already pending run first, in the order they were registered, and
+// this one acts on what they leave: "a b" then "b a" leaves only a, with A's
+// content; "a b" then "b c" loses B; "a c" then "b c" loses A; a folder
+// that holds the file, moved or replaced, takes it along or puts another in
+// its place. So a file that already takes part in a pending move or delete,
+// or lies in a folder that does, is refused until a restart has carried that
+// out. The very pair already pending, in the list that runs first, is not
+// registered twice; anywhere else it is registered again, which is harmless:
+// its Source is gone when the second runs.
+bool FindsConflict(const PendingMove &move) {
+    const bool deletes = move.destination[0] == 0;
+    const PendingName source = Spelt(move.source), destination = Spelt(move.destination);
+    Touch sources[2], destinations[2];
+    for (int file = SourceFile; file <= DestinationFile; ++file) {
+        sources[file] = Touches(source, file);
+        destinations[file] = deletes ? Touch::Nothing : Touches(destination, file);
+    }
+    if (move.replaces && sources[SourceFile] == Touch::File && destinations[DestinationFile] == Touch::File) {
+        request.alreadyPending = request.alreadyPending || move.list == 0;
+        return false;
+    }
+    for (int file = SourceFile; file <= DestinationFile; ++file) {
+        const Touch source = sources[file], destination = destinations[file];
+        if (source == Touch::File || destination == Touch::File) {
+            request.reason = deletes ? InPendingDelete : InPendingMove;
+        } else if (source == Touch::Folder) {
+            request.reason = deletes ? FolderInPendingDelete : FolderInPendingMove;
+        } else if (destination == Touch::Folder) {
+            request.reason = FolderReplacedByPendingMove;
+        } else {
+            continue;
+        }
+        request.pendingFile = file;
+        CopyText(request.detail, LocalPath(move.source));
+        CopyText(request.otherDetail, LocalPath(move.destination));
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
 
-DWORD ForEachPendingMove(DeferMechanism mechanism, bool (*visit)(const PendingMove &move),
-                         DWORD (&counts)[2]) {
-    counts[0] = counts[1] = 0;
-    const DWORD error = mechanism == DeferMechanism::StartupRenameList ? VisitRenameSection(visit, counts)
-                                                                       : VisitRegistryList(visit, counts);
-    // A list that cannot be read whole is no safer than a damaged one.
-    return error == ERROR_MORE_DATA || error == ERROR_NO_UNICODE_TRANSLATION ? PendingListDamaged : error;
+// Until the registration has been read back, no other registration may
+// read or write the lists; one that cannot be read is refused, nothing is
+// registered blindly.
+bool CannotReadPending(Request &request, int) {
+    SetUpSpellings();
+    folders.read = false;
+    DWORD error = LockPendingLists();
+    if (error == ERROR_SUCCESS) {
+        error = ForEachPendingMove(request.mechanism, FindsConflict, request.counts);
+    }
+    if (error != ERROR_SUCCESS) {
+        request.reason = error == WAIT_TIMEOUT ? PendingListsBusy : error;
+    }
+    return error != ERROR_SUCCESS;
 }
+
+namespace {
+
+// Notes whether a move read back is the one registered: by the final paths
+// on NT, the short ones on 95/98.
+bool NotesOurs(const PendingMove &move) {
+    const bool wininit = request.mechanism == DeferMechanism::StartupRenameList;
+    const WCHAR(&registered)[2][MaxPath] = wininit ? request.shortPaths : request.realPaths;
+    request.lastIsOurs[move.list] = move.replaces &&
+                                    SameName(LocalPath(move.source), LocalPath(registered[SourceFile])) &&
+                                    SameName(LocalPath(move.destination), LocalPath(registered[DestinationFile]));
+    return false;
+}
+
+}  // namespace
+
+// Still holding the locks: the registration must be the last move of the
+// list it was added to, one more than that list held, exactly as registered.
+bool WasKept() {
+    DWORD counts[2];
+    request.lastIsOurs[0] = request.lastIsOurs[1] = false;
+    if (ForEachPendingMove(request.mechanism, NotesOurs, counts) != ERROR_SUCCESS) {
+        return false;
+    }
+    for (int list = 0; list < 2; ++list) {
+        if (counts[list] == request.counts[list] + 1 && request.lastIsOurs[list]) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsPending(Request &request, int file) { return request.pendingFile == file; }

@@ -1,6 +1,6 @@
 // Who may change a file: what the DACL of a file or folder lets the users
 // who are not administrators do, read as Windows reads it.
-#include "deferred_move.h"
+#include "request.h"
 
 namespace {
 
@@ -88,4 +88,26 @@ UsersMay RightsOfUsers(const WCHAR *path, DWORD rights) {
         entry += size;
     }
     return granted != 0 ? UsersMay::Change : UsersMay::NotChange;
+}
+
+// A rename keeps the file's own permissions, so after the restart
+// Destination has Source's. Where users who are not administrators can
+// change Source (or delete it from its folder and put another in its
+// place) but not Destination, they could choose what lands there until the
+// restart, and change it after. Where Destination is just as open, nothing
+// new is let in; where a DACL cannot be read, nothing is judged.
+const DWORD FileChanges = FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER | DELETE;
+
+bool IsOpenToUsers(Request &request, int) {
+    request.reason = OpenToUsers;
+    if (!NamesAreUnicode() || RightsOfUsers(request.realPaths[DestinationFile], FileChanges) != UsersMay::NotChange) {
+        return false;
+    }
+    // The folder, with its backslash: a root too is a folder then.
+    if (!CopyText(scratch, request.realPaths[SourceFile])) {
+        return false;
+    }
+    *const_cast<WCHAR *>(FileName(scratch)) = 0;
+    return RightsOfUsers(request.realPaths[SourceFile], FileChanges) == UsersMay::Change ||
+           RightsOfUsers(scratch, FILE_DELETE_CHILD) == UsersMay::Change;
 }

@@ -1,5 +1,6 @@
 // Names as Windows holds them: the wide functions on NT, the ANSI ones,
-// reached by exact conversion, on 95/98.
+// reached by exact conversion, on 95/98; and names compared as the file
+// system compares them.
 #include "names.h"
 
 namespace {
@@ -19,13 +20,15 @@ bool Unicode() {
 #endif
 }
 
-DWORD Fail(DWORD error) {
-    SetLastError(error);
-    return 0;
-}
-
 bool IsDeviceForm(const WCHAR *path, WCHAR kind) {
     return path[0] == '\\' && path[1] == '\\' && path[2] == kind && path[3] == '\\';
+}
+
+}  // namespace
+
+DWORD FailWith(DWORD error) {
+    SetLastError(error);
+    return 0;
 }
 
 // A path too long for MAX_PATH in the \\?\ form, in which every NT takes it up
@@ -68,10 +71,10 @@ bool ToAnsi(const WCHAR *name, char (&ansi)[MAX_PATH]) {
         int units = 0;
         const int count = CodePageCharacter(CP_ACP, c, bytes, units);
         if (count == 0) {
-            return Fail(ERROR_NO_UNICODE_TRANSLATION);
+            return FailWith(ERROR_NO_UNICODE_TRANSLATION);
         }
         if (length + count >= MAX_PATH) {
-            return Fail(ERROR_FILENAME_EXCED_RANGE);
+            return FailWith(ERROR_FILENAME_EXCED_RANGE);
         }
         for (int i = 0; i < count; ++i) {
             ansi[length++] = bytes[i];
@@ -82,6 +85,8 @@ bool ToAnsi(const WCHAR *name, char (&ansi)[MAX_PATH]) {
     return true;
 }
 
+namespace {
+
 // An A function's path result as its W function gives it: zero stays a
 // failure; a path too long for MAX_PATH is one too, as 95/98 cannot use it.
 DWORD FromAnsi(DWORD length, const char *ansi, WCHAR *path, DWORD size) {
@@ -89,7 +94,7 @@ DWORD FromAnsi(DWORD length, const char *ansi, WCHAR *path, DWORD size) {
         return 0;
     }
     if (length >= MAX_PATH) {
-        return Fail(ERROR_FILENAME_EXCED_RANGE);
+        return FailWith(ERROR_FILENAME_EXCED_RANGE);
     }
     const int converted = MultiByteToWideChar(CP_ACP, 0, ansi, -1, path, static_cast<int>(size));
     return converted > 0 ? static_cast<DWORD>(converted - 1) : 0;
@@ -101,7 +106,7 @@ DWORD AnsiQuery(DWORD(WINAPI *query)(LPCSTR, LPSTR, DWORD), const WCHAR *name, W
     char ansiName[MAX_PATH];
     char ansiPath[MAX_PATH];
     if (query == nullptr) {
-        return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+        return FailWith(ERROR_CALL_NOT_IMPLEMENTED);
     }
     if (!ToAnsi(name, ansiName)) {
         return 0;
@@ -160,12 +165,6 @@ void UpperCase(const WCHAR *name, DWORD count, WCHAR (&upper)[MaxPath]) {
 
 }  // namespace
 
-FARPROC ModuleAddress(HMODULE module, const char *name) {
-    return module != nullptr ? GetProcAddress(module, name) : nullptr;
-}
-
-FARPROC Kernel32Address(const char *name) { return ModuleAddress(GetModuleHandleA("kernel32.dll"), name); }
-
 bool NamesAreUnicode() { return Unicode(); }
 
 const WCHAR *ProcessCommandLine() {
@@ -190,7 +189,7 @@ DWORD SearchPathName(const WCHAR *name, WCHAR *path, DWORD size) {
         const WCHAR *searched = HasFolder(name) ? LongForm(name, 0) : name;
         return searchPath != nullptr ? searchPath(here ? L"." : nullptr, searched, nullptr, size, path,
                                                   &filePart)
-                                     : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+                                     : FailWith(ERROR_CALL_NOT_IMPLEMENTED);
     }
     ansiSearchFolder = here ? "." : nullptr;
     return AnsiQuery(AnsiSearchPath, name, path, size);
@@ -201,7 +200,7 @@ DWORD FullPathName(const WCHAR *name, WCHAR *path, DWORD size) {
         const auto fullPathName = KERNEL32_FUNCTION(GetFullPathNameW);
         LPWSTR filePart = nullptr;
         return fullPathName != nullptr ? fullPathName(name, size, path, &filePart)
-                                       : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+                                       : FailWith(ERROR_CALL_NOT_IMPLEMENTED);
     }
     return AnsiQuery(AnsiFullPathName, name, path, size);
 }
@@ -210,7 +209,7 @@ DWORD ShortPathName(const WCHAR *path, WCHAR *shortPath, DWORD size) {
     if (Unicode()) {
         const auto shortPathName = KERNEL32_FUNCTION(GetShortPathNameW);
         return shortPathName != nullptr ? shortPathName(LongForm(path, 0), shortPath, size)
-                                        : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+                                        : FailWith(ERROR_CALL_NOT_IMPLEMENTED);
     }
     return AnsiQuery(GetShortPathNameA, path, shortPath, size);
 }
@@ -219,7 +218,7 @@ DWORD DosDeviceTarget(const WCHAR *device, WCHAR *target, DWORD size) {
     if (Unicode()) {
         const auto queryDosDevice = KERNEL32_FUNCTION(QueryDosDeviceW);
         return queryDosDevice != nullptr ? queryDosDevice(device, target, size)
-                                         : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+                                         : FailWith(ERROR_CALL_NOT_IMPLEMENTED);
     }
     return AnsiQuery(KERNEL32_FUNCTION(QueryDosDeviceA), device, target, size);
 }
@@ -228,152 +227,10 @@ UINT SystemDirectory(WCHAR *path, UINT size) {
     if (Unicode()) {
         const auto systemDirectory = KERNEL32_FUNCTION(GetSystemDirectoryW);
         return systemDirectory != nullptr ? systemDirectory(path, size)
-                                          : Fail(ERROR_CALL_NOT_IMPLEMENTED);
+                                          : FailWith(ERROR_CALL_NOT_IMPLEMENTED);
     }
     char ansiPath[MAX_PATH];
     return FromAnsi(GetSystemDirectoryA(ansiPath, MAX_PATH), ansiPath, path, size);
-}
-
-DWORD FileAttributes(const WCHAR *path) {
-    if (Unicode()) {
-        const auto fileAttributes = KERNEL32_FUNCTION(GetFileAttributesW);
-        return fileAttributes != nullptr ? fileAttributes(LongForm(path, 0))
-                                         : INVALID_FILE_ATTRIBUTES;
-    }
-    char ansiPath[MAX_PATH];
-    return ToAnsi(path, ansiPath) ? GetFileAttributesA(ansiPath) : INVALID_FILE_ATTRIBUTES;
-}
-
-UINT DriveType(const WCHAR *root) {
-    if (Unicode()) {
-        const auto driveType = KERNEL32_FUNCTION(GetDriveTypeW);
-        return driveType != nullptr ? driveType(root) : DRIVE_UNKNOWN;
-    }
-    char ansiRoot[MAX_PATH];
-    return ToAnsi(root, ansiRoot) ? GetDriveTypeA(ansiRoot) : DRIVE_UNKNOWN;
-}
-
-// From Windows 2000 on: no 95/98 has it.
-BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size) {
-    const auto volumePathName = KERNEL32_FUNCTION(GetVolumePathNameW);
-    return Unicode() && volumePathName != nullptr && volumePathName(LongForm(path, 0), volume, size);
-}
-
-namespace {
-
-// A file or folder opened for a query alone: with no access at all, or to
-// read its security descriptor; nothing is read, and a file in use opens
-// too. Fails where there are no wide functions (95/98).
-HANDLE OpenForQuery(const WCHAR *path, DWORD access = 0) {
-    const auto createFile = KERNEL32_FUNCTION(CreateFileW);
-    if (!Unicode() || createFile == nullptr) {
-        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-        return INVALID_HANDLE_VALUE;
-    }
-    return createFile(LongForm(path, 0), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-bool OpenedFileId(HANDLE file, FileId &id) {
-    const auto information = KERNEL32_FUNCTION(GetFileInformationByHandle);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (information == nullptr || !information(file, &info)) {
-        return false;
-    }
-    id = FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-    return true;
-}
-
-}  // namespace
-
-bool FileIdentity(const WCHAR *path, FileId &id) {
-    const HANDLE file = OpenForQuery(path);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    const bool known = OpenedFileId(file, id);
-    CloseHandle(file);
-    return known;
-}
-
-// Through NTDLL, which every NT process has, so that no ADVAPI32 is loaded;
-// a handle for reading the descriptor alone opens a file in use too.
-DWORD FileDacl(const WCHAR *path, BYTE *descriptor, DWORD size) {
-    const auto query =
-        ModuleFunction<NtQuerySecurityObjectProc>(GetModuleHandleA("ntdll.dll"), "NtQuerySecurityObject");
-    const HANDLE file = query != nullptr ? OpenForQuery(path, READ_CONTROL) : INVALID_HANDLE_VALUE;
-    if (file == INVALID_HANDLE_VALUE) {
-        return 0;
-    }
-    ULONG length = 0;
-    const LONG status = query(file, DACL_SECURITY_INFORMATION, descriptor, size, &length);
-    CloseHandle(file);
-    return status >= 0 ? length : 0;
-}
-
-bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data) {
-    HANDLE found = INVALID_HANDLE_VALUE;
-    if (Unicode()) {
-        const auto findFirstFile = KERNEL32_FUNCTION(FindFirstFileW);
-        if (findFirstFile != nullptr) {
-            found = findFirstFile(LongForm(path, 0), &data);
-        }
-    } else {
-        WIN32_FIND_DATAA ansiData;
-        char ansiPath[MAX_PATH];
-        if (ToAnsi(path, ansiPath) &&
-            (found = FindFirstFileA(ansiPath, &ansiData)) != INVALID_HANDLE_VALUE) {
-            // The names alone: 95/98 have no reparse points.
-            MultiByteToWideChar(CP_ACP, 0, ansiData.cFileName, -1, data.cFileName, MAX_PATH);
-            MultiByteToWideChar(CP_ACP, 0, ansiData.cAlternateFileName, -1, data.cAlternateFileName,
-                                14);
-        }
-    }
-    if (found == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    FindClose(found);
-    return true;
-}
-
-DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id) {
-    finalPath[0] = 0;
-    id = FileId{0, 0, 0};
-    const HANDLE file = OpenForQuery(path);
-    if (file == INVALID_HANDLE_VALUE) {
-        return GetLastError();
-    }
-    const auto finalPathName = KERNEL32_FUNCTION(GetFinalPathNameByHandleW);
-    OpenedFileId(file, id);
-    // By drive letter (VOLUME_NAME_DOS), which fails with
-    // ERROR_PATH_NOT_FOUND for a volume that has none.
-    DWORD error = ERROR_CALL_NOT_IMPLEMENTED;
-    if (finalPathName != nullptr) {
-        const DWORD length = finalPathName(file, finalPath, MaxPath, 0);
-        error = length == 0 ? GetLastError() : length < MaxPath ? ERROR_SUCCESS : ERROR_MORE_DATA;
-    }
-    if (error != ERROR_SUCCESS) {
-        finalPath[0] = 0;
-    }
-    CloseHandle(file);
-    return error;
-}
-
-// Only NT defers a move this way; 95/98 use wininit.ini.
-BOOL MoveAtReboot(const WCHAR *source, const WCHAR *destination) {
-    const auto moveFile = KERNEL32_FUNCTION(MoveFileExW);
-    return moveFile != nullptr ? moveFile(LongForm(source, 0), LongForm(destination, 1),
-                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)
-                               : Fail(ERROR_CALL_NOT_IMPLEMENTED);
-}
-
-// WININIT reads the file in real mode, before Windows: it is ANSI on every
-// Windows that has it.
-BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination) {
-    char ansiSource[MAX_PATH];
-    char ansiDestination[MAX_PATH];
-    return ToAnsi(source, ansiSource) && ToAnsi(destination, ansiDestination) &&
-           WritePrivateProfileStringA("rename", ansiDestination, ansiSource, "wininit.ini");
 }
 
 bool SameUnits(const WCHAR *first, const WCHAR *second, DWORD count) {
@@ -401,42 +258,4 @@ bool SameUnits(const WCHAR *first, const WCHAR *second, DWORD count) {
 bool SameName(const WCHAR *first, const WCHAR *second) {
     const DWORD length = TextLength(first);
     return length == TextLength(second) && SameUnits(first, second, length);
-}
-
-int CodePageCharacter(UINT codePage, const WCHAR *text, char (&bytes)[4], int &units) {
-    units = text[0] >= 0xD800 && text[0] <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF ? 2 : 1;
-    // ASCII is itself in every ANSI code page.
-    if (text[0] < 0x80) {
-        bytes[0] = static_cast<char>(text[0]);
-        return 1;
-    }
-    // Best fit may give a look-alike, and a character with no form at all
-    // becomes the default one: either way, the bytes do not read back as
-    // the character. (WC_NO_BEST_FIT_CHARS is Windows 2000's and later.)
-    const int length = WideCharToMultiByte(codePage, 0, text, units, bytes, 4, nullptr, nullptr);
-    WCHAR back[2] = {0, 0};
-    if (length == 0 || MultiByteToWideChar(codePage, 0, bytes, length, back, 2) != units ||
-        back[0] != text[0] || (units == 2 && back[1] != text[1])) {
-        return 0;
-    }
-    return length;
-}
-
-bool CopyText(WCHAR (&to)[MaxPath], const WCHAR *from, DWORD offset) {
-    for (; offset < MaxPath; ++offset, ++from) {
-        to[offset] = *from;
-        if (*from == 0) {
-            return true;
-        }
-    }
-    to[MaxPath - 1] = 0;
-    return false;
-}
-
-DWORD TextLength(const WCHAR *text) {
-    DWORD length = 0;
-    while (text[length] != 0) {
-        ++length;
-    }
-    return length;
 }

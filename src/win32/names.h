@@ -34,10 +34,6 @@ DWORD SearchPathName(const WCHAR *name, WCHAR *path, DWORD size);
 DWORD FullPathName(const WCHAR *name, WCHAR *path, DWORD size);
 DWORD ShortPathName(const WCHAR *path, WCHAR *shortPath, DWORD size);
 UINT SystemDirectory(WCHAR *path, UINT size);
-DWORD FileAttributes(const WCHAR *path);
-UINT DriveType(const WCHAR *root);
-BOOL MoveAtReboot(const WCHAR *source, const WCHAR *destination);  // NT only
-BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination);  // wininit.ini
 // Whether two names are one name to the file system: compared unit by unit,
 // upper-cased as the file system upper-cases them (CompareStringOrdinal from
 // Vista on, LCMapString before), never by lstrcmpi's linguistic rules, for
@@ -45,29 +41,8 @@ BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination);  // wininit.
 bool SameName(const WCHAR *first, const WCHAR *second);
 // The same for the first `count` units of each.
 bool SameUnits(const WCHAR *first, const WCHAR *second, DWORD count);
-// Where the function is missing (95, NT before 2000), these fail.
+// Where the function is missing (95), this fails.
 DWORD DosDeviceTarget(const WCHAR *device, WCHAR *target, DWORD size);
-BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size);
-// FindFirstFile's record of one file: its long and short names and, for a
-// reparse point, its tag. False if there is none.
-bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data);
-// What Windows tells of a file through a handle opened with no access at all
-// (nothing is read, and a file in use opens too): its final path, with every
-// link, junction, mount point and drive letter on the way resolved, as
-// \\?\C:\... or \\?\UNC\... (GetFinalPathNameByHandle, from Vista on),
-// and its identity, the volume serial number and file index (NT; all zero
-// where unknown). Returns ERROR_SUCCESS with the final path, or with it empty
-// the reason there is none: ERROR_PATH_NOT_FOUND where the file's volume has
-// no drive letter, ERROR_CALL_NOT_IMPLEMENTED before Vista and on 95/98.
-struct FileId {
-    DWORD volume, indexHigh, indexLow;
-};
-DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id);
-// A file's or folder's identity alone (NT); false where it cannot be opened.
-bool FileIdentity(const WCHAR *path, FileId &id);
-// A file's or folder's security descriptor with its DACL, self-relative, in
-// a buffer of `size` bytes (NT): its length, or 0 where it cannot be read.
-DWORD FileDacl(const WCHAR *path, BYTE *descriptor, DWORD size);
 
 // The form of the character at `text` (one UTF-16 unit, or a surrogate
 // pair, whose count goes to `units`) in `bytes`, in a code page (CP_ACP,
@@ -81,5 +56,13 @@ DWORD TextLength(const WCHAR *text);
 // Copies text into a path buffer, after `offset` characters already there;
 // false if it does not fit, and then as much as fits, terminated.
 bool CopyText(WCHAR (&to)[MaxPath], const WCHAR *from, DWORD offset = 0);
+
+// For the seam's other files: sets the error and returns 0; a path in the
+// form in which the W functions take it, a long one in its \\?\ form (in
+// one of two buffers, `which`, so that a call may take two); a name in the
+// ANSI code page exactly, false with the reason set where it has none.
+DWORD FailWith(DWORD error);
+const WCHAR *LongForm(const WCHAR *path, int which);
+bool ToAnsi(const WCHAR *name, char (&ansi)[MAX_PATH]);
 
 #endif

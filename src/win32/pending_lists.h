@@ -41,4 +41,10 @@ DWORD ReadPendingValues(const WCHAR *const (&names)[2], RegistryValue (&values)[
 // or the error of a read or conversion that failed.
 DWORD ReadRenameSection(WCHAR (&lines)[MaxPath]);
 
+// Registers a move for the restart: on NT through MoveFileEx, replacing
+// Destination; on 95/98 as a line of wininit.ini's [rename] section, by the
+// names' exact ANSI forms.
+BOOL MoveAtReboot(const WCHAR *source, const WCHAR *destination);
+BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination);
+
 #endif

@@ -1,0 +1,129 @@
+// What a file is: its attributes, the record FindFirstFile gives of it, its
+// drive's type and volume, and what a handle opened for a query alone tells:
+// its identity, its final path and its security descriptor.
+#include "files.h"
+
+DWORD FileAttributes(const WCHAR *path) {
+    if (NamesAreUnicode()) {
+        const auto fileAttributes = KERNEL32_FUNCTION(GetFileAttributesW);
+        return fileAttributes != nullptr ? fileAttributes(LongForm(path, 0))
+                                         : INVALID_FILE_ATTRIBUTES;
+    }
+    char ansiPath[MAX_PATH];
+    return ToAnsi(path, ansiPath) ? GetFileAttributesA(ansiPath) : INVALID_FILE_ATTRIBUTES;
+}
+
+UINT DriveType(const WCHAR *root) {
+    if (NamesAreUnicode()) {
+        const auto driveType = KERNEL32_FUNCTION(GetDriveTypeW);
+        return driveType != nullptr ? driveType(root) : DRIVE_UNKNOWN;
+    }
+    char ansiRoot[MAX_PATH];
+    return ToAnsi(root, ansiRoot) ? GetDriveTypeA(ansiRoot) : DRIVE_UNKNOWN;
+}
+
+// From Windows 2000 on: no 95/98 has it.
+BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size) {
+    const auto volumePathName = KERNEL32_FUNCTION(GetVolumePathNameW);
+    return NamesAreUnicode() && volumePathName != nullptr && volumePathName(LongForm(path, 0), volume, size);
+}
+
+namespace {
+
+// A file or folder opened for a query alone: with no access at all, or to
+// read its security descriptor; nothing is read, and a file in use opens
+// too. Fails where there are no wide functions (95/98).
+HANDLE OpenForQuery(const WCHAR *path, DWORD access = 0) {
+    const auto createFile = KERNEL32_FUNCTION(CreateFileW);
+    if (!NamesAreUnicode() || createFile == nullptr) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return createFile(LongForm(path, 0), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+bool OpenedFileId(HANDLE file, FileId &id) {
+    const auto information = KERNEL32_FUNCTION(GetFileInformationByHandle);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (information == nullptr || !information(file, &info)) {
+        return false;
+    }
+    id = FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return true;
+}
+
+}  // namespace
+
+bool FileIdentity(const WCHAR *path, FileId &id) {
+    const HANDLE file = OpenForQuery(path);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool known = OpenedFileId(file, id);
+    CloseHandle(file);
+    return known;
+}
+
+// Through NTDLL, which every NT process has, so that no ADVAPI32 is loaded;
+// a handle for reading the descriptor alone opens a file in use too.
+DWORD FileDacl(const WCHAR *path, BYTE *descriptor, DWORD size) {
+    const auto query =
+        ModuleFunction<NtQuerySecurityObjectProc>(GetModuleHandleA("ntdll.dll"), "NtQuerySecurityObject");
+    const HANDLE file = query != nullptr ? OpenForQuery(path, READ_CONTROL) : INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    ULONG length = 0;
+    const LONG status = query(file, DACL_SECURITY_INFORMATION, descriptor, size, &length);
+    CloseHandle(file);
+    return status >= 0 ? length : 0;
+}
+
+bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data) {
+    HANDLE found = INVALID_HANDLE_VALUE;
+    if (NamesAreUnicode()) {
+        const auto findFirstFile = KERNEL32_FUNCTION(FindFirstFileW);
+        if (findFirstFile != nullptr) {
+            found = findFirstFile(LongForm(path, 0), &data);
+        }
+    } else {
+        WIN32_FIND_DATAA ansiData;
+        char ansiPath[MAX_PATH];
+        if (ToAnsi(path, ansiPath) &&
+            (found = FindFirstFileA(ansiPath, &ansiData)) != INVALID_HANDLE_VALUE) {
+            // The names alone: 95/98 have no reparse points.
+            MultiByteToWideChar(CP_ACP, 0, ansiData.cFileName, -1, data.cFileName, MAX_PATH);
+            MultiByteToWideChar(CP_ACP, 0, ansiData.cAlternateFileName, -1, data.cAlternateFileName,
+                                14);
+        }
+    }
+    if (found == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(found);
+    return true;
+}
+
+DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id) {
+    finalPath[0] = 0;
+    id = FileId{0, 0, 0};
+    const HANDLE file = OpenForQuery(path);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError();
+    }
+    const auto finalPathName = KERNEL32_FUNCTION(GetFinalPathNameByHandleW);
+    OpenedFileId(file, id);
+    // By drive letter (VOLUME_NAME_DOS), which fails with
+    // ERROR_PATH_NOT_FOUND for a volume that has none.
+    DWORD error = ERROR_CALL_NOT_IMPLEMENTED;
+    if (finalPathName != nullptr) {
+        const DWORD length = finalPathName(file, finalPath, MaxPath, 0);
+        error = length == 0 ? GetLastError() : length < MaxPath ? ERROR_SUCCESS : ERROR_MORE_DATA;
+    }
+    if (error != ERROR_SUCCESS) {
+        finalPath[0] = 0;
+    }
+    CloseHandle(file);
+    return error;
+}

@@ -1,0 +1,36 @@
+// What a file is, as Windows tells it: its attributes, its drive's type and
+// volume, FindFirstFile's record, and what a handle opened for a query alone
+// gives (identity, final path, security descriptor).
+#ifndef QUARVEL_FILES_H
+#define QUARVEL_FILES_H
+
+#include "names.h"
+
+// Each as the Windows function of the same name; on 95/98 through the A
+// function, by the name's exact ANSI form.
+DWORD FileAttributes(const WCHAR *path);
+UINT DriveType(const WCHAR *root);
+// From Windows 2000 on; elsewhere it fails.
+BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size);
+// FindFirstFile's record of one file: its long and short names and, for a
+// reparse point, its tag. False if there is none.
+bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data);
+// What Windows tells of a file through a handle opened with no access at all
+// (nothing is read, and a file in use opens too): its final path, with every
+// link, junction, mount point and drive letter on the way resolved, as
+// \\?\C:\... or \\?\UNC\... (GetFinalPathNameByHandle, from Vista on),
+// and its identity, the volume serial number and file index (NT; all zero
+// where unknown). Returns ERROR_SUCCESS with the final path, or with it empty
+// the reason there is none: ERROR_PATH_NOT_FOUND where the file's volume has
+// no drive letter, ERROR_CALL_NOT_IMPLEMENTED before Vista and on 95/98.
+struct FileId {
+    DWORD volume, indexHigh, indexLow;
+};
+DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id);
+// A file's or folder's identity alone (NT); false where it cannot be opened.
+bool FileIdentity(const WCHAR *path, FileId &id);
+// A file's or folder's security descriptor with its DACL, self-relative, in
+// a buffer of `size` bytes (NT): its length, or 0 where it cannot be read.
+DWORD FileDacl(const WCHAR *path, BYTE *descriptor, DWORD size);
+
+#endif
