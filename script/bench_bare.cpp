@@ -1,9 +1,10 @@
 // The baselines for script/bench: bare programs that make the same kernel
 // calls as a successful run of Quarvel.exe on Windows NT (version query, two
-// searches, under a named mutex both pending values read, one registration,
-// both read again) and print one line. BenchBare uses msvcrt for its
-// start-up and output; BenchBareNoCrt (BENCH_NO_CRT) has none and searches
-// the two names the bench always passes, a.txt and b.txt.
+// searches, under a named mutex both pending values read, the token's user
+// queried, one registration, both values read again) and print one line.
+// BenchBare uses msvcrt for its start-up and output; BenchBareNoCrt
+// (BENCH_NO_CRT) has none and searches the two names the bench always
+// passes, a.txt and b.txt.
 #include <windows.h>
 
 #include <cstdio>
@@ -37,6 +38,29 @@ void ReadPendingValues() {
     close(key);
 }
 
+// The user of the process's token, through NTDLL, as Quarvel reads it
+// before it looks at who may change the files.
+void QueryTokenUser() {
+    typedef LONG(WINAPI * OpenToken)(HANDLE process, DWORD access, HANDLE * token);
+    typedef LONG(WINAPI * QueryToken)(HANDLE token, TOKEN_INFORMATION_CLASS information, void *buffer,
+                                      ULONG size, ULONG *needed);
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    const auto open = reinterpret_cast<OpenToken>(
+        reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtOpenProcessToken")));
+    const auto query = reinterpret_cast<QueryToken>(
+        reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtQueryInformationToken")));
+    HANDLE token = nullptr;
+    if (open(GetCurrentProcess(), TOKEN_QUERY, &token) >= 0) {
+        union {
+            TOKEN_USER user;
+            BYTE bytes[sizeof(TOKEN_USER) + 68];
+        } answer;
+        ULONG length = 0;
+        query(token, TokenUser, &answer, sizeof answer, &length);
+        CloseHandle(token);
+    }
+}
+
 int Register(const char *source, const char *destination) {
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof info;
@@ -52,6 +76,7 @@ int Register(const char *source, const char *destination) {
     const HANDLE mutex = CreateMutexA(nullptr, FALSE, "Global\\Quarvel bench");
     WaitForSingleObject(mutex, 30000);
     ReadPendingValues();
+    QueryTokenUser();
     MoveFileExA(sourcePath, destinationPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
     ReadPendingValues();
     ReleaseMutex(mutex);

@@ -60,9 +60,10 @@
     "added to it could be lost: restart Windows first, which clears the list, then run again.\n"
 #define MSG_REQUEST_NOT_KEPT \
     "Windows did not keep the request in the list for the next start: run again.\n"
-#define MSG_OPEN_TO_USERS                                                                      \
-    "Users who are not administrators can change it, and the restart gives Destination its " \
-    "permissions: move it to a folder only administrators can write, then run again.\n"
+#define MSG_OPEN_TO_USERS                                                                   \
+    "Another account can change or replace it, and the restart gives Destination its "    \
+    "permissions: move it to a folder only administrators and SYSTEM can write, then run " \
+    "again.\n"
 // A move already pending names its source and destination, a delete its
 // file; all these reports go on with the same text.
 #define MSG_IN_PENDING_MOVE "A move of %ls onto %ls"

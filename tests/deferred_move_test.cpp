@@ -147,8 +147,8 @@ const std::string damaged = "The list of moves already pending for the next star
                             "then run again.\n";
 const std::string holdsIt = ", a folder that holds the file,";
 const std::string longName = "C:\\" + std::string(40000, 'x');
-const std::string openToUsers = "Users who are not administrators can change it, and the restart gives "
-                                "Destination its permissions: move it to a folder only administrators can "
+const std::string openToUsers = "Another account can change or replace it, and the restart gives Destination "
+                                "its permissions: move it to a folder only administrators and SYSTEM can "
                                 "write, then run again.\n";
 // DACLs as Windows gives them: Modify and Read for Users, full control for
 // SYSTEM, writing and deleting denied to Everyone.
@@ -158,6 +158,9 @@ const Ace usersModify = {0, Ace::Users, 0x1301BF}, usersRead = {0, Ace::Users, 0
 void Dacls(const std::vector<Ace> &source, const std::vector<Ace> &destination) {
     fake.dacls["C:\\work\\src.txt"] = source;
     fake.dacls["C:\\work\\dst.txt"] = destination;
+    // Their folder, which only administrators and SYSTEM may write.
+    fake.finalPaths["C:\\work\\"] = "\\\\?\\C:\\work\\";
+    fake.dacls["C:\\work\\"] = {systemAll, usersRead};
 }
 // A name that opens as another: a volume, NT's root, a junction, a mount.
 void Opens(const std::string &name, const std::string &as) { fake.finalPaths[name] = "\\\\?\\" + as; }
@@ -165,6 +168,23 @@ void Opens(const std::string &name, const std::string &as) { fake.finalPaths[nam
 // A pending value src.txt onto dst.txt is refused for, as damaged.
 MoveCase Damaged(const char *name, void (*setUp)()) {
     return {name, nt, "src.txt", "dst.txt", setUp, RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged};
+}
+// src.txt onto dst.txt on NT, refused for who may change Source, or moved.
+MoveCase OpenToOthers(const char *name, void (*setUp)()) {
+    return {name, nt, "src.txt", "dst.txt", setUp, CannotCarryOut, ntChecked, "Error with: src.txt. " + openToUsers};
+}
+MoveCase NotOpened(const char *name, void (*setUp)()) {
+    return {name, nt, "src.txt", "dst.txt", setUp, Success, ntMoved, ""};
+}
+// Source in C:\Temp, whose folder is set up as given, onto dst.txt.
+const Calls fromTemp = {"SearchPathW(null, new library.dll, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+                        "GetShortPathNameW(C:\\Temp\\new library.dll, 32768)",
+                        "GetShortPathNameW(C:\\work\\dst.txt, 32768)"};
+void FromTemp(const std::vector<Ace> &folder) {
+    Dacls({}, {usersRead});
+    fake.dacls["C:\\Temp\\new library.dll"] = {usersRead};
+    Opens("C:\\Temp\\", "C:\\Temp\\");
+    fake.dacls["C:\\Temp\\"] = folder;
 }
 
 const MoveCase moveCases[] = {
@@ -597,17 +617,45 @@ const MoveCase moveCases[] = {
      [] { Dacls({usersModify}, {usersModify}); }, Success, ntMoved, ""},
     {"NtDenyEntryFirstTakesItBack", nt, "src.txt", "dst.txt",
      [] { Dacls({noWriting, usersModify}, {usersRead}); }, Success, ntMoved, ""},
-    {"NtFolderOfSourceLetsUsersDeleteIt", nt, "src.txt", "dst.txt",
-     [] {
-         Dacls({usersRead}, {usersRead});
-         Opens("C:\\work\\", "C:\\work\\");
-         fake.dacls["C:\\work\\"] = {{0, Ace::Everyone, FILE_DELETE_CHILD}};
-     },
-     CannotCarryOut, ntChecked, "Error with: src.txt. " + openToUsers},
+    {"NtFolderOfSourceLetsUsersDeleteIt", nt, "new library.dll", "dst.txt",
+     [] { FromTemp({{0, Ace::Everyone, FILE_DELETE_CHILD}}); }, CannotCarryOut, fromTemp,
+     "Error with: new library.dll. " + openToUsers},
     {"NtNullDaclOnSource", nt, "src.txt", "dst.txt", [] { Dacls({}, {usersRead}); }, CannotCarryOut,
      ntChecked, "Error with: src.txt. " + openToUsers},
     {"NtDestinationDaclUnreadable", nt, "src.txt", "dst.txt",
      [] { fake.dacls["C:\\work\\src.txt"] = {usersModify}; }, Success, ntMoved, ""},
+    // Every account counts but Administrators, SYSTEM, TrustedInstaller and
+    // the one that runs Quarvel; the owner may change the DACL.
+    OpenToOthers("NtNamedUserMayWriteSource", [] { Dacls({systemAll, {0, Ace::Named, FILE_WRITE_DATA}}, {usersRead}); }),
+    NotOpened("NtRunningUserMayWriteSource",
+              [] { Dacls({systemAll, {0, Ace::Running, 0x1F01FF}}, {usersRead}), fake.owners["C:\\work\\src.txt"] = Ace::Running; }),
+    OpenToOthers("NtLocalServiceMayWriteSource", [] { Dacls({{0, Ace::LocalService, 0x1301BF}}, {usersRead}); }),
+    NotOpened("NtAccountsLetInAndCreatorOwnerDoNotCount", [] {
+        Dacls({systemAll, {0, Ace::Administrators, 0x1F01FF}, {0, Ace::TrustedInstaller, GENERIC_ALL},
+               {0, Ace::CreatorOwner, GENERIC_ALL}}, {usersRead});
+        fake.owners["C:\\work\\src.txt"] = Ace::Administrators;
+    }),
+    OpenToOthers("NtSourceOwnedByNamedUser", [] { Dacls({systemAll}, {usersRead}), fake.owners["C:\\work\\src.txt"] = Ace::Named; }),
+    NotOpened("NtOwnerRightsGrantOnlyReading", [] {
+        Dacls({systemAll, {0, Ace::OwnerRights, 0x1200A9}}, {usersRead});
+        fake.owners["C:\\work\\src.txt"] = Ace::Named;
+    }),
+    {"NtFolderOfSourceOwnedByNamedUser", nt, "new library.dll", "dst.txt",
+     [] { FromTemp({systemAll}), fake.owners["C:\\Temp\\"] = Ace::Named; }, CannotCarryOut, fromTemp,
+     "Error with: new library.dll. " + openToUsers},
+    NotOpened("NtInheritOnlyEntrySkipped", [] { Dacls({{0, Ace::Users, 0x1301BF, INHERIT_ONLY_ACE}}, {usersRead}); }),
+    OpenToOthers("NtGenericAllMapped", [] { Dacls({{0, Ace::Users, GENERIC_ALL}}, {usersRead}); }),
+    OpenToOthers("NtGenericWriteMapped", [] { Dacls({{0, Ace::Users, GENERIC_WRITE}}, {usersRead}); }),
+    OpenToOthers("NtAuthenticatedUsersBySid", [] { Dacls({{0, Ace::AuthenticatedUsers, 0x1301BF}}, {usersRead}); }),
+    OpenToOthers("NtInteractiveBySid", [] { Dacls({{0, Ace::Interactive, FILE_APPEND_DATA}}, {usersRead}); }),
+    OpenToOthers("NtAllowBeforeDenyFirstDecides", [] { Dacls({usersModify, noWriting}, {usersRead}); }),
+    OpenToOthers("NtDenyForOneAccountLeavesAnother",
+                 [] { Dacls({{1, Ace::Named, 0x10006}, {0, Ace::Users, 0x10006}}, {usersRead}); }),
+    NotOpened("NtFolderOfDestinationLetsThatUserDeleteIt", [] {
+        Dacls({{0, Ace::Named, FILE_WRITE_DATA}}, {usersRead});
+        fake.dacls["C:\\work\\"] = {{0, Ace::Named, FILE_DELETE_CHILD}};
+    }),
+    NotOpened("NtTokenUnreadable", [] { Dacls({usersModify}, {usersRead}), fake.tokenUnreadable = true; }),
     // One registration at a time, read back; lists that cannot be read whole.
     {"NtLocksBusy", nt, "src.txt", "dst.txt", [] { fake.waitResult = WAIT_TIMEOUT; }, RegistrationFailed,
      ntChecked, "Error with: src.txt. " + busy},

@@ -473,30 +473,82 @@ ULONG WINAPI FakeRtlNtStatusToDosError(LONG status) {
     return status == static_cast<LONG>(0xC0000034) ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
 }
 
-// A self-relative descriptor with the DACL given.
-LONG WINAPI FakeNtQuerySecurityObject(HANDLE file, DWORD, void *descriptor, ULONG size, ULONG *needed) {
+// The bytes of each SID an entry, an owner or the token may name.
+std::string SidBytes(FakeWindows::Ace::Sid sid) {
+    const std::string sids[] = {std::string("\1\1\0\0\0\0\0\1\0\0\0\0", 12),
+                                std::string("\1\2\0\0\0\0\0\5\x20\0\0\0\x21\2\0\0", 16),
+                                std::string("\1\1\0\0\0\0\0\5\x12\0\0\0", 12),
+                                // S-1-5-21-1-2-3-1001 and -1000: two users of one domain.
+                                std::string("\1\5\0\0\0\0\0\5\x15\0\0\0\1\0\0\0\2\0\0\0\3\0\0\0\xE9\3\0\0", 28),
+                                std::string("\1\5\0\0\0\0\0\5\x15\0\0\0\1\0\0\0\2\0\0\0\3\0\0\0\xE8\3\0\0", 28),
+                                std::string("\1\1\0\0\0\0\0\5\x13\0\0\0", 12),
+                                std::string("\1\1\0\0\0\0\0\5\x0B\0\0\0", 12),
+                                std::string("\1\1\0\0\0\0\0\5\x04\0\0\0", 12),
+                                std::string("\1\2\0\0\0\0\0\5\x20\0\0\0\x20\2\0\0", 16),
+                                std::string("\1\6\0\0\0\0\0\5\x50\0\0\0\xB5\x89\xFB\x38\x19\x84\xC2\xCB"
+                                            "\x5C\x6C\x23\x6D\x57\0\x77\x6E\xC0\2\x64\x87", 32),
+                                std::string("\1\1\0\0\0\0\0\3\4\0\0\0", 12),
+                                std::string("\1\1\0\0\0\0\0\3\0\0\0\0", 12)};
+    return sids[sid];
+}
+
+// A self-relative descriptor with the DACL given, and the owner after it
+// where it is asked for.
+LONG WINAPI FakeNtQuerySecurityObject(HANDLE file, DWORD information, void *descriptor, ULONG size,
+                                      ULONG *needed) {
     const std::string &path = *static_cast<std::string *>(file);
-    const auto found = fake.dacls.find(path.compare(0, 4, "\\\\?\\") == 0 ? path.substr(4) : path);
+    const std::string local = path.compare(0, 4, "\\\\?\\") == 0 ? path.substr(4) : path;
+    const auto found = fake.dacls.find(local);
     if (found == fake.dacls.end()) {
         return static_cast<LONG>(0xC0000022);  // STATUS_ACCESS_DENIED
     }
-    const std::string sids[] = {std::string("\1\1\0\0\0\0\0\1\0\0\0\0", 12),
-                                std::string("\1\2\0\0\0\0\0\5\x20\0\0\0\x21\2\0\0", 16),
-                                std::string("\1\1\0\0\0\0\0\5\x12\0\0\0", 12)};
     auto number = [](DWORD value, int bytes) { return std::string(reinterpret_cast<char *>(&value), bytes); };
     std::string entries;
     for (const FakeWindows::Ace &ace : found->second) {
-        const std::string &sid = sids[ace.sid];
-        entries += number(ace.type, 1) + '\0' + number(static_cast<DWORD>(8 + sid.size()), 2) +
+        const std::string sid = SidBytes(ace.sid);
+        entries += number(ace.type, 1) + number(ace.flags, 1) + number(static_cast<DWORD>(8 + sid.size()), 2) +
                    number(ace.mask, 4) + sid;
     }
-    const std::string acl = std::string("\2\0", 2) + number(static_cast<DWORD>(8 + entries.size()), 2) +
+    const std::string acl = found->second.empty() ? "" : std::string("\2\0", 2) +
+                            number(static_cast<DWORD>(8 + entries.size()), 2) +
                             number(static_cast<DWORD>(found->second.size()), 2) + std::string(2, '\0') + entries;
-    const std::string header = std::string("\1\0\4\x80", 4) + std::string(12, '\0') +
-                               number(found->second.empty() ? 0 : 20, 4);
-    const std::string bytes = header + (found->second.empty() ? "" : acl);  // always fits
+    const auto owner = fake.owners.find(local);
+    const bool hasOwner = owner != fake.owners.end() && (information & OWNER_SECURITY_INFORMATION) != 0;
+    const std::string header = std::string("\1\0\4\x80", 4) +
+                               number(hasOwner ? static_cast<DWORD>(20 + acl.size()) : 0, 4) +
+                               std::string(8, '\0') + number(acl.empty() ? 0 : 20, 4);
+    const std::string bytes = header + acl + (hasOwner ? SidBytes(owner->second) : "");  // always fits
     *needed = static_cast<ULONG>(bytes.size());
     memcpy(descriptor, bytes.data(), std::min<size_t>(bytes.size(), size));
+    return 0;
+}
+
+// The token, counted as a buffer the program must release.
+LONG WINAPI FakeNtOpenProcessToken(HANDLE process, DWORD access, HANDLE *token) {
+    Record("NtOpenProcessToken(" + std::to_string(reinterpret_cast<intptr_t>(process)) + ", " +
+           std::to_string(access) + ")");
+    if (process != reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)) || (access & TOKEN_QUERY) == 0) {
+        return static_cast<LONG>(0xC0000022);  // STATUS_ACCESS_DENIED
+    }
+    ++fake.liveAllocations;
+    *token = &fake.tokenUnreadable;
+    return 0;
+}
+
+LONG WINAPI FakeNtQueryInformationToken(HANDLE token, TOKEN_INFORMATION_CLASS information, void *buffer,
+                                        ULONG size, ULONG *needed) {
+    Record("NtQueryInformationToken(" + std::to_string(information) + ")");
+    const std::string sid = SidBytes(FakeWindows::Ace::Running);
+    *needed = static_cast<ULONG>(sizeof(TOKEN_USER) + sid.size());
+    if (token != &fake.tokenUnreadable || information != TokenUser || fake.tokenUnreadable) {
+        return static_cast<LONG>(0xC0000022);  // STATUS_ACCESS_DENIED
+    }
+    if (size < *needed) {
+        return static_cast<LONG>(0xC0000023);  // STATUS_BUFFER_TOO_SMALL
+    }
+    TOKEN_USER user = {{static_cast<BYTE *>(buffer) + sizeof(TOKEN_USER), 0}};
+    memcpy(buffer, &user, sizeof user);
+    memcpy(static_cast<BYTE *>(buffer) + sizeof user, sid.data(), sid.size());
     return 0;
 }
 
@@ -680,6 +732,8 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         return strcmp(name, "NtOpenMutant") == 0            ? Exported(&FakeNtOpenMutant)
                : strcmp(name, "RtlNtStatusToDosError") == 0 ? Exported(&FakeRtlNtStatusToDosError)
                : strcmp(name, "NtQuerySecurityObject") == 0 ? Exported(&FakeNtQuerySecurityObject)
+               : strcmp(name, "NtOpenProcessToken") == 0 ? Exported(&FakeNtOpenProcessToken)
+               : strcmp(name, "NtQueryInformationToken") == 0 ? Exported(&FakeNtQueryInformationToken)
                                                             : nullptr;
     }
     // ADVAPI32 (as LoadLibraryA gives it too) has the registry functions.

@@ -80,14 +80,21 @@ struct FakeWindows {
 
     // NtQuerySecurityObject: the DACL of what a handle opened, by its final
     // path (without \\?\): its entries in order (type 0 allows, 1 denies;
-    // for Everyone, Users or SYSTEM), none for a NULL DACL; any other path's
-    // cannot be read.
+    // for the SIDs listed, Named a user's and Running the token's user; with
+    // its flags), none for a NULL DACL; any other path's cannot be read. The
+    // owner given for the path, if any, where it is asked for.
     struct Ace {
         BYTE type;
-        enum { Everyone, Users, System } sid;
+        enum Sid { Everyone, Users, System, Named, Running, LocalService, AuthenticatedUsers, Interactive,
+                   Administrators, TrustedInstaller, OwnerRights, CreatorOwner } sid;
         DWORD mask;
+        BYTE flags = 0;
     };
     std::map<std::string, std::vector<Ace>> dacls;
+    std::map<std::string, Ace::Sid> owners;
+    // NtOpenProcessToken and NtQueryInformationToken: the token's user is
+    // Running's SID, unless it cannot be read.
+    bool tokenUnreadable = false;
 
     // The locks: WaitForSingleObject's answer, and whether NTDLL opens
     // Windows' own \PendingRenameMutex (NT only).

@@ -34,7 +34,7 @@ enum OwnError : DWORD {
     PendingListsBusy,       // another program kept the locks of the pending lists
     PendingListDamaged,     // a pending list that cannot be read whole
     RequestNotKept,         // the registration is not in the list read back
-    OpenToUsers,            // users who are not administrators can change Source
+    OpenToUsers,            // another account can change or replace Source
     // The pending ones, which the report ends alike. Details: the entry's
     // names, source then destination.
     InPendingMove,               // the file takes part in a pending move
@@ -100,10 +100,11 @@ struct PendingMove {
 DWORD ForEachPendingMove(DeferMechanism mechanism, bool (*visit)(const PendingMove &move),
                          DWORD (&counts)[2]);
 
-// What the groups that hold every standard account (Everyone, Authenticated
-// Users, Users, INTERACTIVE) may do to a file or folder, by its DACL (NT):
-// whether it grants them any of `rights` (GENERIC_ALL and GENERIC_WRITE
-// counted as the file rights they stand for), or Unknown where the DACL
+// What every account but Administrators, SYSTEM, TrustedInstaller and the
+// user who runs Quarvel (read from its token by IsOpenToUsers) may do to a
+// file or folder, by its owner and DACL (NT): whether they are granted any
+// of `rights` (GENERIC_ALL and GENERIC_WRITE counted as the file rights they
+// stand for; an owner among them WRITE_DAC), or Unknown where the DACL
 // cannot be read. A NULL DACL grants everything.
 enum class UsersMay { Unknown, NotChange, Change };
 UsersMay RightsOfUsers(const WCHAR *path, DWORD rights);

@@ -1,21 +1,30 @@
-// Who may change a file: what the DACL of a file or folder lets the users
-// who are not administrators do, read as Windows reads it.
+// Who may change a file: what the owner and the DACL of a file or folder let
+// the accounts the restart does not trust do, read as Windows reads them.
 #include "request.h"
 
 namespace {
 
-// The groups that hold every standard account, as the bytes of their SIDs:
-// Everyone (S-1-1-0), Authenticated Users (S-1-5-11), INTERACTIVE (S-1-5-4)
-// and Users (S-1-5-32-545). CREATOR OWNER (S-1-3-0) stands for the owner
-// alone, and is not among them.
+// SIDs as their bytes: revision 1, the count of subauthorities, the
+// authority (6 bytes, most significant first), each subauthority (4 bytes,
+// least significant first). Let in: Administrators (S-1-5-32-544), SYSTEM
+// (S-1-5-18) and TrustedInstaller (S-1-5-80-956008885-3418522649-1831038044-
+// 1853292631-2271478464), who can change Destination anyway, and the user who
+// runs Quarvel, who elevated can too. Every other account or group counts.
+const BYTE administrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+const BYTE localSystem[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+const BYTE trustedInstaller[] = {1,    6,    0,    0,    0,    0,    0,    5,    80,   0,    0,    0,
+                                 0xB5, 0x89, 0xFB, 0x38, 0x19, 0x84, 0xC2, 0xCB, 0x5C, 0x6C, 0x23, 0x6D,
+                                 0x57, 0x00, 0x77, 0x6E, 0xC0, 0x02, 0x64, 0x87};
+BYTE runningUser[68];  // the largest SID: 15 subauthorities
+// Everyone (S-1-1-0) is in every account's token. CREATOR OWNER (S-1-3-0) is
+// a template for what a folder will hold, and grants nothing on the file
+// itself; OWNER RIGHTS (S-1-3-4) stands for the owner.
 const BYTE everyone[] = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
-const BYTE authenticatedUsers[] = {1, 1, 0, 0, 0, 0, 0, 5, 11, 0, 0, 0};
-const BYTE interactive[] = {1, 1, 0, 0, 0, 0, 0, 5, 4, 0, 0, 0};
-const BYTE users[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 2, 0, 0};
+const BYTE creatorOwner[] = {1, 1, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0};
+const BYTE ownerRights[] = {1, 1, 0, 0, 0, 0, 0, 3, 4, 0, 0, 0};
 
-// Room for the largest DACL (its size is 16 bits) and the descriptor's
-// header.
-BYTE descriptor[65536 + 64];
+// Room for the header, the owner and the largest DACL (its size is 16 bits).
+BYTE descriptor[65536 + 128];
 
 DWORD Number(const BYTE *at, int bytes) {
     DWORD value = 0;
@@ -25,22 +34,39 @@ DWORD Number(const BYTE *at, int bytes) {
     return value;
 }
 
-bool IsSid(const BYTE *sid, DWORD room, const BYTE *group, DWORD length) {
-    if (room < length) {
-        return false;
-    }
-    for (DWORD i = 0; i < length; ++i) {
-        if (sid[i] != group[i]) {
+// The length of the SID at `sid`, or 0 where `room` holds none.
+DWORD SidLength(const BYTE *sid, DWORD room) {
+    const DWORD length = room >= 8 && sid[0] == 1 ? 8 + 4 * DWORD{sid[1]} : 0;
+    return length <= room ? length : 0;
+}
+
+// Whether two whole SIDs are one; byte by byte, so that the first difference,
+// in the count if there, ends it.
+bool IsSid(const BYTE *sid, const BYTE *other) {
+    for (DWORD i = 0; i < 8 + 4 * DWORD{other[1]}; ++i) {
+        if (sid[i] != other[i]) {
             return false;
         }
     }
     return true;
 }
 
-bool IsStandardUsersSid(const BYTE *sid, DWORD room) {
-    return IsSid(sid, room, everyone, sizeof everyone) ||
-           IsSid(sid, room, authenticatedUsers, sizeof authenticatedUsers) ||
-           IsSid(sid, room, interactive, sizeof interactive) || IsSid(sid, room, users, sizeof users);
+bool Counts(const BYTE *sid) {
+    return !IsSid(sid, administrators) && !IsSid(sid, localSystem) && !IsSid(sid, trustedInstaller) &&
+           !IsSid(sid, runningUser);
+}
+
+// An allow or deny entry that applies to the file or folder itself: one
+// that is only inherited by what a folder will hold does not.
+bool Applies(const BYTE *entry) {
+    return (entry[0] == ACCESS_ALLOWED_ACE_TYPE || entry[0] == ACCESS_DENIED_ACE_TYPE) &&
+           (entry[1] & INHERIT_ONLY_ACE) == 0;
+}
+
+// Whom an entry's SID stands for: OWNER RIGHTS the owner (if any), CREATOR
+// OWNER no one.
+const BYTE *Principal(const BYTE *sid, const BYTE *owner) {
+    return IsSid(sid, ownerRights) ? owner : IsSid(sid, creatorOwner) ? nullptr : sid;
 }
 
 // An entry's rights with the generic ones as a file's: all, or writing.
@@ -59,55 +85,89 @@ UsersMay RightsOfUsers(const WCHAR *path, DWORD rights) {
     if ((control & 0x8000) == 0) {  // SE_SELF_RELATIVE
         return UsersMay::Unknown;
     }
-    const DWORD dacl = Number(descriptor + 16, 4);
+    const DWORD ownerAt = Number(descriptor + 4, 4), dacl = Number(descriptor + 16, 4);
+    if (ownerAt != 0 && (ownerAt > length || SidLength(descriptor + ownerAt, length - ownerAt) == 0)) {
+        return UsersMay::Unknown;
+    }
+    const BYTE *owner = ownerAt != 0 ? descriptor + ownerAt : nullptr;
     if ((control & 0x0004) == 0 || dacl == 0) {  // no SE_DACL_PRESENT, or a NULL DACL: anything
         return UsersMay::Change;
     }
     if (dacl > length - 8 || Number(descriptor + dacl + 2, 2) > length - dacl) {
         return UsersMay::Unknown;
     }
-    // In order: for each right, the first entry for one of the groups that
-    // names it decides. An entry that is only inherited by what the folder
-    // will hold does not apply to the folder itself.
+    // Each entry whole, with its SID; and whether an OWNER RIGHTS entry
+    // names the owner's rights, which it then has in place of its own.
     const BYTE *end = descriptor + dacl + Number(descriptor + dacl + 2, 2);
-    const BYTE *entry = descriptor + dacl + 8;
-    DWORD decided = 0, granted = 0;
+    const BYTE *const first = descriptor + dacl + 8;
+    const BYTE *entry = first;
+    bool ownerRightsNamed = false;
     for (DWORD count = Number(descriptor + dacl + 4, 2); count > 0; --count) {
         const DWORD size = end - entry >= 4 ? Number(entry + 2, 2) : 0;
-        if (size < 8 || size > static_cast<DWORD>(end - entry)) {
+        if (size < 8 || size > static_cast<DWORD>(end - entry) ||
+            (Applies(entry) && SidLength(entry + 8, size - 8) == 0)) {
             return UsersMay::Unknown;
         }
-        const BYTE type = entry[0];
-        const bool inheritOnly = (entry[1] & INHERIT_ONLY_ACE) != 0;
-        if ((type == ACCESS_ALLOWED_ACE_TYPE || type == ACCESS_DENIED_ACE_TYPE) && !inheritOnly &&
-            IsStandardUsersSid(entry + 8, size - 8)) {
-            const DWORD named = Specific(Number(entry + 4, 4), rights) & ~decided;
-            granted |= type == ACCESS_ALLOWED_ACE_TYPE ? named : 0;
-            decided |= named;
-        }
+        ownerRightsNamed = ownerRightsNamed || (Applies(entry) && IsSid(entry + 8, ownerRights));
         entry += size;
     }
-    return granted != 0 ? UsersMay::Change : UsersMay::NotChange;
+    // The owner may always read and change the DACL, whatever it says.
+    if (owner != nullptr && !ownerRightsNamed && Counts(owner) && (rights & WRITE_DAC) != 0) {
+        return UsersMay::Change;
+    }
+    // In order, for each right, the first entry that names it for an account
+    // decides: so an account may do what an allow entry for it grants, less
+    // what deny entries before it, for it or for Everyone, take back.
+    for (const BYTE *allow = first; allow != entry; allow += Number(allow + 2, 2)) {
+        const BYTE *who = Applies(allow) && allow[0] == ACCESS_ALLOWED_ACE_TYPE ? Principal(allow + 8, owner)
+                                                                                 : nullptr;
+        if (who == nullptr || !Counts(who)) {
+            continue;
+        }
+        DWORD granted = Specific(Number(allow + 4, 4), rights);
+        for (const BYTE *deny = first; deny != allow; deny += Number(deny + 2, 2)) {
+            const BYTE *denied = Applies(deny) && deny[0] == ACCESS_DENIED_ACE_TYPE ? Principal(deny + 8, owner)
+                                                                                     : nullptr;
+            if (denied != nullptr && (IsSid(denied, who) || IsSid(denied, everyone))) {
+                granted &= ~Specific(Number(deny + 4, 4), rights);
+            }
+        }
+        if (granted != 0) {
+            return UsersMay::Change;
+        }
+    }
+    return UsersMay::NotChange;
 }
 
-// A rename keeps the file's own permissions, so after the restart
-// Destination has Source's. Where users who are not administrators can
-// change Source (or delete it from its folder and put another in its
-// place) but not Destination, they could choose what lands there until the
-// restart, and change it after. Where Destination is just as open, nothing
-// new is let in; where a DACL cannot be read, nothing is judged.
-const DWORD FileChanges = FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER | DELETE;
+namespace {
 
-bool IsOpenToUsers(Request &request, int) {
-    request.reason = OpenToUsers;
-    if (!NamesAreUnicode() || RightsOfUsers(request.realPaths[DestinationFile], FileChanges) != UsersMay::NotChange) {
-        return false;
-    }
+// A rename keeps the file's own permissions, so after the restart
+// Destination has Source's. An account that may change a file, or its
+// folder's permissions, or delete it from its folder, can put another in its
+// place.
+const DWORD FileChanges = FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER | DELETE;
+const DWORD FolderChanges = FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
+
+UsersMay MayReplace(const WCHAR *path) {
+    const UsersMay file = RightsOfUsers(path, FileChanges);
     // The folder, with its backslash: a root too is a folder then.
-    if (!CopyText(scratch, request.realPaths[SourceFile])) {
-        return false;
+    if (file == UsersMay::Change || !CopyText(scratch, path)) {
+        return file;
     }
     *const_cast<WCHAR *>(FileName(scratch)) = 0;
-    return RightsOfUsers(request.realPaths[SourceFile], FileChanges) == UsersMay::Change ||
-           RightsOfUsers(scratch, FILE_DELETE_CHILD) == UsersMay::Change;
+    const UsersMay folder = RightsOfUsers(scratch, FolderChanges);
+    return folder == UsersMay::NotChange ? file : folder;
+}
+
+}  // namespace
+
+// Where others may replace Source but not Destination, they could choose
+// what lands there until the restart, and change it after. Where Destination
+// is just as open, nothing new is let in; where a DACL or the token cannot be
+// read, nothing is judged.
+bool IsOpenToUsers(Request &request, int) {
+    request.reason = OpenToUsers;
+    return NamesAreUnicode() && ProcessUser(runningUser, sizeof runningUser) != 0 &&
+           MayReplace(request.realPaths[SourceFile]) == UsersMay::Change &&
+           MayReplace(request.realPaths[DestinationFile]) == UsersMay::NotChange;
 }

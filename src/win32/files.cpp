@@ -1,6 +1,6 @@
 // What a file is: its attributes, the record FindFirstFile gives of it, its
 // drive's type and volume, and what a handle opened for a query alone tells:
-// its identity, its final path and its security descriptor.
+// its identity, its final path and its security descriptor (owner and DACL).
 #include "files.h"
 
 DWORD FileAttributes(const WCHAR *path) {
@@ -75,7 +75,8 @@ DWORD FileDacl(const WCHAR *path, BYTE *descriptor, DWORD size) {
         return 0;
     }
     ULONG length = 0;
-    const LONG status = query(file, DACL_SECURITY_INFORMATION, descriptor, size, &length);
+    const LONG status =
+        query(file, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor, size, &length);
     CloseHandle(file);
     return status >= 0 ? length : 0;
 }

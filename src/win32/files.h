@@ -29,8 +29,14 @@ struct FileId {
 DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id);
 // A file's or folder's identity alone (NT); false where it cannot be opened.
 bool FileIdentity(const WCHAR *path, FileId &id);
-// A file's or folder's security descriptor with its DACL, self-relative, in
-// a buffer of `size` bytes (NT): its length, or 0 where it cannot be read.
+// A file's or folder's security descriptor with its owner and DACL,
+// self-relative, in a buffer of `size` bytes (NT): its length, or 0 where it
+// cannot be read.
 DWORD FileDacl(const WCHAR *path, BYTE *descriptor, DWORD size);
+
+// security.cpp: the SID of the user who runs Quarvel, from its process's
+// token, in a buffer of `size` bytes (NT): its length, or 0 where it cannot
+// be read.
+DWORD ProcessUser(BYTE *sid, DWORD size);
 
 #endif

@@ -83,7 +83,9 @@ typedef unsigned short USHORT;
 #define FILE_WRITE_DATA 0x0002
 #define FILE_APPEND_DATA 0x0004
 #define FILE_DELETE_CHILD 0x0040
+#define OWNER_SECURITY_INFORMATION 0x00000001
 #define DACL_SECURITY_INFORMATION 0x00000004
+#define TOKEN_QUERY 0x0008
 #define ACCESS_ALLOWED_ACE_TYPE 0
 #define ACCESS_DENIED_ACE_TYPE 1
 #define INHERIT_ONLY_ACE 0x08
@@ -147,6 +149,15 @@ typedef struct _OBJECT_ATTRIBUTES {
     PVOID SecurityDescriptor;
     PVOID SecurityQualityOfService;
 } OBJECT_ATTRIBUTES;
+
+typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
+typedef struct _SID_AND_ATTRIBUTES {
+    PVOID Sid;
+    DWORD Attributes;
+} SID_AND_ATTRIBUTES;
+typedef struct _TOKEN_USER {
+    SID_AND_ATTRIBUTES User;
+} TOKEN_USER;
 
 typedef struct _FILETIME {
     DWORD dwLowDateTime;

@@ -54,5 +54,10 @@ typedef ULONG(WINAPI *RtlNtStatusToDosErrorProc)(LONG status);
 // NTDLL's NtQuerySecurityObject: an object's security descriptor, by handle.
 typedef LONG(WINAPI *NtQuerySecurityObjectProc)(HANDLE object, DWORD information, void *descriptor,
                                                  ULONG size, ULONG *needed);
+// NTDLL's NtOpenProcessToken and NtQueryInformationToken: a process's token,
+// and what it holds (TokenUser: the user who runs the process).
+typedef LONG(WINAPI *NtOpenProcessTokenProc)(HANDLE process, DWORD access, HANDLE *token);
+typedef LONG(WINAPI *NtQueryInformationTokenProc)(HANDLE token, TOKEN_INFORMATION_CLASS information,
+                                                   void *buffer, ULONG size, ULONG *needed);
 
 #endif

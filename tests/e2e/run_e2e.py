@@ -367,9 +367,12 @@ CASES = [
          setup=lambda wine: deny_reading(wine, True), cleanup=lambda wine: deny_reading(wine, False)),
     # Wine builds a file's DACL from its mode bits: Everyone from "other".
     case("a Source that other users can change, onto a Destination they cannot, is refused", "win10",
-         refused("a.txt", "Users who are not administrators can change it, and the restart gives Destination "
-                 "its permissions: move it to a folder only administrators can write, then run again."),
+         refused("a.txt", "Another account can change or replace it, and the restart gives Destination its "
+                 "permissions: move it to a folder only administrators and SYSTEM can write, then run again."),
          status=5, setup=lambda wine: os.chmod(host_path(wine, "a.txt"), 0o666)),
+    case("a Source that other users can change, onto a Destination they can replace through its folder, moves",
+         "win10", outcome("Windows NT 10.0 build 18362 "), after=MOVED_PAIR,
+         setup=lambda wine: chmod(wine, {"a.txt": 0o666, "b.txt": 0o644, ".": 0o777}), **NT),
     case("a [rename] section over 32 KiB is refused on 98", "win98", refused("a.txt", DAMAGED),
          status=4, setup=lambda wine: write_wininit(wine, WININIT_OVER_32K),
          wininit=re.escape(WININIT_OVER_32K)),
@@ -416,6 +419,12 @@ def beside(wine, name, present=True):
             f.write("copy")
     else:
         os.remove(path)
+
+
+def chmod(wine, modes):
+    """Sets the Linux modes of a case's files, "." for C:\\e2e itself."""
+    for name, mode in modes.items():
+        os.chmod(host_path(wine, name), mode)
 
 
 def safe_search(wine, on):
