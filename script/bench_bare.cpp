@@ -1,11 +1,12 @@
 // The baselines for script/bench: bare programs that make the same kernel
 // calls as a successful run of Quarvel.exe on Windows NT (version query, two
-// searches, under a named mutex both pending values read, the token's user
-// queried, one registration, both values read again) and print one line.
-// BenchBare uses msvcrt for its start-up and output; BenchBareNoCrt
-// (BENCH_NO_CRT) has none and searches the two names the bench always
-// passes, a.txt and b.txt.
+// searches, the disks of the volume both files share and each disk's bus,
+// under a named mutex both pending values read, the token's user queried,
+// one registration, both values read again) and print one line. BenchBare
+// uses msvcrt for its start-up and output; BenchBareNoCrt (BENCH_NO_CRT) has
+// none and searches the two names the bench always passes, a.txt and b.txt.
 #include <windows.h>
+#include <winioctl.h>
 
 #include <cstdio>
 
@@ -36,6 +37,52 @@ void ReadPendingValues() {
         }
     }
     close(key);
+}
+
+// The volume's disks and each disk's bus, through handles opened with no
+// access; what they answer is not looked at.
+void AskVolumeDisks(const char *path) {
+    char root[MAX_PATH];
+    char name[50];
+    if (!GetVolumePathNameA(path, root, MAX_PATH) || !GetVolumeNameForVolumeMountPointA(root, name, 50)) {
+        return;
+    }
+    name[48] = '\0';
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE volume = CreateFileA(name, 0, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    union {
+        VOLUME_DISK_EXTENTS extents;
+        BYTE bytes[sizeof(VOLUME_DISK_EXTENTS) + 31 * sizeof(DISK_EXTENT)];
+    } answer;
+    DWORD returned = 0;
+    if (volume == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const BOOL asked = DeviceIoControl(volume, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, &answer,
+                                       sizeof answer, &returned, nullptr);
+    CloseHandle(volume);
+    const DISK_EXTENT *extent = answer.extents.Extents;
+    for (DWORD i = 0; asked && i < answer.extents.NumberOfDiskExtents && i < 32; ++i) {
+        char disk[32] = "\\\\.\\PhysicalDrive";
+        char digits[12];
+        int count = 0;
+        for (DWORD number = extent[i].DiskNumber; count == 0 || number != 0; number /= 10) {
+            digits[count++] = static_cast<char>('0' + number % 10);
+        }
+        int at = lstrlenA(disk);
+        while (count > 0) {
+            disk[at++] = digits[--count];
+        }
+        disk[at] = '\0';
+        const HANDLE device = CreateFileA(disk, 0, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (device != INVALID_HANDLE_VALUE) {
+            STORAGE_PROPERTY_QUERY query = {StorageDeviceProperty, PropertyStandardQuery, {0}};
+            STORAGE_DEVICE_DESCRIPTOR descriptor;
+            DeviceIoControl(device, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, &descriptor,
+                            sizeof descriptor, &returned, nullptr);
+            CloseHandle(device);
+        }
+    }
 }
 
 // The user of the process's token, through NTDLL, as Quarvel reads it
@@ -73,6 +120,7 @@ int Register(const char *source, const char *destination) {
         SearchPathA(nullptr, destination, nullptr, MAX_PATH, destinationPath, &filePart) == 0) {
         return 2;
     }
+    AskVolumeDisks(sourcePath);
     const HANDLE mutex = CreateMutexA(nullptr, FALSE, "Global\\Quarvel bench");
     WaitForSingleObject(mutex, 30000);
     ReadPendingValues();

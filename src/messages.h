@@ -64,6 +64,19 @@
     "Another account can change or replace it, and the restart gives Destination its "    \
     "permissions: move it to a folder only administrators and SYSTEM can write, then run " \
     "again.\n"
+// Windows 11's Session Manager refuses a file that carries a reparse point;
+// disks that Windows connects late.
+#define MSG_COMPRESSED_BY_WINDOWS                                                                \
+    "It is compressed by Windows (CompactOS, compact /exe), and Windows 11 neither moves nor " \
+    "replaces such a file at the restart: uncompress it first (compact /u /exe), then run again.\n"
+#define MSG_REPARSE_POINT_FILE                                                                     \
+    "It carries a reparse point (a deduplicated or cloud file), and Windows 11 neither moves nor " \
+    "replaces such a file at the restart: make it a plain file first, then run again.\n"
+#define MSG_ON_ISCSI_DISK \
+    "It lies on an iSCSI disk, which Windows connects only after the restart has carried out its moves.\n"
+#define MSG_ON_DETACHED_VIRTUAL_DISK                                                              \
+    "It lies on a virtual disk that is not attached at boot, which Windows connects only after " \
+    "the restart has carried out its moves, if at all.\n"
 // A move already pending names its source and destination, a delete its
 // file; all these reports go on with the same text.
 #define MSG_IN_PENDING_MOVE "A move of %ls onto %ls"

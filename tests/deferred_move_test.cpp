@@ -165,6 +165,52 @@ void Dacls(const std::vector<Ace> &source, const std::vector<Ace> &destination) 
 // A name that opens as another: a volume, NT's root, a junction, a mount.
 void Opens(const std::string &name, const std::string &as) { fake.finalPaths[name] = "\\\\?\\" + as; }
 
+// Windows 11 23H2, or Windows 10 22H2.
+void Build(DWORD build) { fake.version.dwMajorVersion = 10, fake.version.dwBuildNumber = build; }
+// Source (0) or Destination (1) with a reparse point that is no link, on a
+// build; and src.txt onto dst.txt so, refused for `reason` or moved.
+template <int file, DWORD tag, DWORD build>
+void TaggedOn() {
+    const char *path = file == 0 ? "C:\\work\\src.txt" : "C:\\work\\dst.txt";
+    fake.attributes[path] = FILE_ATTRIBUTE_REPARSE_POINT;
+    fake.found[path] = {path + 8, "", tag};
+    Build(build);
+}
+const std::string compressed = "It is compressed by Windows (CompactOS, compact /exe), and Windows 11 neither moves "
+                               "nor replaces such a file at the restart: uncompress it first (compact /u /exe), "
+                               "then run again.\n";
+const std::string reparsePoint = "It carries a reparse point (a deduplicated or cloud file), and Windows 11 neither "
+                                 "moves nor replaces such a file at the restart: make it a plain file first, then "
+                                 "run again.\n";
+MoveCase Tagged(const char *name, void (*setUp)(), const std::string &refused = "") {
+    return {name, nt, "src.txt", "dst.txt", setUp, refused.empty() ? Success : CannotCarryOut,
+            refused.empty() ? ntMoved : ntSearched, refused};
+}
+// C:\ on disk 1, reached by the bus given; the Windows folder on W:, a
+// SATA disk. A virtual disk's file, listed at boot by another spelling.
+const std::string volumeC = "\\\\?\\Volume{00000000-0000-0000-0000-00000000000c}";
+const std::string volumeW = "\\\\?\\Volume{00000000-0000-0000-0000-00000000000a}";
+const std::string vhd = "\\\\?\\Volume{00000000-0000-0000-0000-00000000000d}\\vhd\\dev.vhdx";
+template <DWORD bus>
+void OnDisk() {
+    fake.volumes["C:\\"] = volumeC + "\\", fake.volumes["W:\\"] = volumeW + "\\";
+    fake.volumeDisks[volumeC] = {1}, fake.volumeDisks[volumeW] = {0};
+    fake.busTypes[1] = bus, fake.busTypes[0] = BusTypeSata;
+    fake.systemDirectory = "W:\\WINDOWS\\system32";
+    fake.volumes[fake.systemDirectory] = "W:\\";
+}
+void ListedAtBoot() {
+    OnDisk<BusTypeFileBackedVirtual>();
+    fake.virtualDiskFiles[1] = vhd;
+    Opens(vhd, "D:\\vhd\\dev.vhdx");
+    Opens("\\\\?\\D:\\VHD\\dev.vhdx", "D:\\vhd\\dev.vhdx");
+    fake.attachedAtBoot = {{"{0}", "D:\\other.vhdx"}, {"{1}", "\\??\\D:\\VHD\\dev.vhdx"}};
+}
+const std::string lateIscsi = "It lies on an iSCSI disk, which Windows connects only after the restart has carried "
+                              "out its moves.\n";
+const std::string lateVirtual = "It lies on a virtual disk that is not attached at boot, which Windows connects only "
+                                "after the restart has carried out its moves, if at all.\n";
+
 // A pending value src.txt onto dst.txt is refused for, as damaged.
 MoveCase Damaged(const char *name, void (*setUp)()) {
     return {name, nt, "src.txt", "dst.txt", setUp, RegistrationFailed, ntChecked, "Error with: src.txt. " + damaged};
@@ -678,6 +724,44 @@ const MoveCase moveCases[] = {
     Damaged("NtLoneSource", [] { Pending({"\\??\\C:\\a.txt", "", "\\??\\C:\\b.txt"}); }),
     Damaged("NtEmptySourceFirst", [] { Pending({"", "\\??\\C:\\a.txt", "\\??\\C:\\b.txt"}); }),
     Damaged("NtEmptySourceInTheMiddle", [] { Pending({"\\??\\C:\\a.txt", "", "", "\\??\\C:\\work\\src.txt", ""}); }),
+    // Windows 11 refuses every reparse point: those that are no link too.
+    Tagged("Win11WofSourceRefused", TaggedOn<0, 0x80000017, 22631>, "Error with: src.txt. " + compressed),
+    Tagged("Win11DedupSourceRefused", TaggedOn<0, 0x80000013, 22631>, "Error with: src.txt. " + reparsePoint),
+    Tagged("Win11CloudSourceRefused", TaggedOn<0, 0x9000701A, 22631>, "Error with: src.txt. " + reparsePoint),
+    Tagged("Win11WofDestinationRefused", TaggedOn<1, 0x80000017, 22631>, "Error with: dst.txt. " + compressed),
+    Tagged("Win11DedupDestinationRefused", TaggedOn<1, 0x80000013, 22631>, "Error with: dst.txt. " + reparsePoint),
+    Tagged("Win11CloudDestinationRefused", TaggedOn<1, 0x9000001A, 22631>, "Error with: dst.txt. " + reparsePoint),
+    Tagged("Win10WofSourceMoves", TaggedOn<0, 0x80000017, 19045>),
+    Tagged("Win10DedupSourceMoves", TaggedOn<0, 0x80000013, 19045>),
+    Tagged("Win10CloudSourceMoves", TaggedOn<0, 0x9000701A, 19045>),
+    Tagged("Win10WofDestinationMoves", TaggedOn<1, 0x80000017, 19045>),
+    Tagged("Win10DedupDestinationMoves", TaggedOn<1, 0x80000013, 19045>),
+    Tagged("Win10CloudDestinationMoves", TaggedOn<1, 0x9000001A, 19045>),
+    // Disks that Windows connects after the restart's moves, by their bus.
+    {"NtSourceOnIscsiDisk", nt, "src.txt", "dst.txt", OnDisk<BusTypeiScsi>, CannotCarryOut, ntSearched,
+     "Error with: src.txt. " + lateIscsi},
+    {"NtDestinationOnVirtualDiskMountedInAFolder", nt, "src.txt", "C:\\mnt\\dst.txt",
+     [] {
+         OnDisk<BusTypeSata>();
+         fake.volumes["C:\\mnt\\"] = vhd.substr(0, 49), fake.volumeDisks[vhd.substr(0, 48)] = {2};
+         fake.busTypes[2] = BusTypeFileBackedVirtual;
+     },
+     CannotCarryOut, {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, C:\\mnt\\dst.txt, null, 32768)"},
+     "Error with: C:\\mnt\\dst.txt. " + lateVirtual},
+    {"NtVirtualDiskThatHoldsTheWindowsFolder", nt, "src.txt", "dst.txt",
+     [] {
+         OnDisk<BusTypeFileBackedVirtual>();
+         fake.systemDirectory = "C:\\WINDOWS\\system32", fake.volumes[fake.systemDirectory] = "C:\\";
+     },
+     Success, ntMoved, ""},
+    {"Win11VirtualDiskAttachedAtBoot", nt, "src.txt", "dst.txt", [] { ListedAtBoot(), Build(22631); }, Success,
+     ntMoved, ""},
+    {"Win10VirtualDiskListedIsNotAttached", nt, "src.txt", "dst.txt", [] { ListedAtBoot(), Build(19045); },
+     CannotCarryOut, ntSearched, "Error with: src.txt. " + lateVirtual},
+    {"NtDiskQueryFails", nt, "src.txt", "dst.txt", [] { OnDisk<BusTypeiScsi>(), fake.busTypes.erase(1); },
+     Success, ntMoved, ""},
+    {"NtSataDisk", nt, "src.txt", "dst.txt", OnDisk<BusTypeSata>, Success, ntMoved, ""},
+    {"NtNvmeDisk", nt, "src.txt", "dst.txt", OnDisk<BusTypeNvme>, Success, ntMoved, ""},
 };
 
 class RequestDeferredMoveTest : public testing::TestWithParam<MoveCase> {};
@@ -729,6 +813,27 @@ TEST(RequestDeferredMove, HoldsTheLocksFromReadingToReadingBack) {
                             first, first, "RegQueryValueExW(PendingFileRenameOperations2)", "ReleaseMutex(system)", "ReleaseMutex(own)"};
     EXPECT_EQ(CallsTo({"CreateMutexA", "NtOpenMutant", "WaitForSingleObject", "RegQueryValueExW", "MoveFileExW",
                        "ReleaseMutex"}),
+              expected);
+    EXPECT_EQ(fake.liveAllocations, 0);
+}
+
+// The volume both files share is asked for its disks once; VirtDisk.dll is
+// loaded only for a disk that reports a file-backed virtual bus.
+TEST(RequestDeferredMove, AsksEachVolumeOnce) {
+    ResetFake();
+    AddFiles();
+    ListedAtBoot();
+    Build(22631);
+    ExitStatus status = UsageError;
+    RunCapturingOutput(status, "src.txt", "dst.txt", nt);
+    EXPECT_EQ(status, Success);
+    const Calls expected = {"GetVolumeNameForVolumeMountPointW(C:\\)", "DeviceIoControl(" + volumeC + ", 5636096)",
+                            "DeviceIoControl(\\\\.\\PhysicalDrive1, 2954240)", "GetVolumeNameForVolumeMountPointW(W:\\)",
+                            "DeviceIoControl(" + volumeW + ", 5636096)", "LoadLibraryA(virtdisk.dll)",
+                            "GetStorageDependencyInformation(\\\\.\\PhysicalDrive1, 3)", "RegEnumKeyExW(0)",
+                            "RegEnumKeyExW(1)", "RegEnumKeyExW(2)"};
+    EXPECT_EQ(CallsTo({"GetVolumeNameForVolumeMountPointW", "DeviceIoControl", "LoadLibraryA",
+                       "GetStorageDependencyInformation", "RegEnumKeyExW"}),
               expected);
     EXPECT_EQ(fake.liveAllocations, 0);
 }

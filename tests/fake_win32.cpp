@@ -237,10 +237,11 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     return TRUE;
 }
 
+// NT's build in the high word.
 DWORD WINAPI GetVersion() {
     const OSVERSIONINFOA &v = fake.version;
-    return (v.dwPlatformId == VER_PLATFORM_WIN32_NT ? 0 : 0x80000000) | v.dwMajorVersion |
-           v.dwMinorVersion << 8;
+    return (v.dwPlatformId == VER_PLATFORM_WIN32_NT ? (v.dwBuildNumber & 0x7FFF) << 16 : 0x80000000) |
+           v.dwMajorVersion | v.dwMinorVersion << 8;
 }
 
 LPWSTR WINAPI GetCommandLineW() {
@@ -581,6 +582,61 @@ BOOL WINAPI GetVolumePathNameW(LPCWSTR path, LPWSTR volume, DWORD size) {
     return FromTable(fake.volumes, Narrow(path), volume, size) != 0;
 }
 
+BOOL WINAPI GetVolumeNameForVolumeMountPointW(LPCWSTR root, LPWSTR name, DWORD size) {
+    Record("GetVolumeNameForVolumeMountPointW(" + Text(root) + ")");
+    return FromTable(fake.volumes, Narrow(root), name, size) != 0;
+}
+
+// A disk's number, from its device name; -1 for any other name.
+long DiskNumber(const std::string &device) {
+    const std::string disk = "\\\\.\\PhysicalDrive";
+    return device.compare(0, disk.size(), disk) == 0 ? std::stol(device.substr(disk.size())) : -1;
+}
+
+BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, void *query, DWORD, void *answer, DWORD size,
+                            LPDWORD returned, LPOVERLAPPED) {
+    const std::string &name = *static_cast<std::string *>(device);
+    Record("DeviceIoControl(" + name + ", " + std::to_string(code) + ")");
+    const auto disks = fake.volumeDisks.find(name);
+    const auto bus = fake.busTypes.find(static_cast<DWORD>(DiskNumber(name)));
+    std::string bytes;
+    if (code == IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS && disks != fake.volumeDisks.end()) {
+        VOLUME_DISK_EXTENTS head = {static_cast<DWORD>(disks->second.size()), {}};
+        bytes.assign(reinterpret_cast<char *>(&head), offsetof(VOLUME_DISK_EXTENTS, Extents));
+        for (const DWORD disk : disks->second) {
+            const DISK_EXTENT extent = {disk, {}, {}};
+            bytes.append(reinterpret_cast<const char *>(&extent), sizeof extent);
+        }
+    } else if (code == IOCTL_STORAGE_QUERY_PROPERTY && bus != fake.busTypes.end() &&
+               static_cast<STORAGE_PROPERTY_QUERY *>(query)->PropertyId == StorageDeviceProperty) {
+        STORAGE_DEVICE_DESCRIPTOR descriptor = {};
+        descriptor.Version = descriptor.Size = sizeof descriptor;
+        descriptor.BusType = static_cast<STORAGE_BUS_TYPE>(bus->second);
+        bytes.assign(reinterpret_cast<char *>(&descriptor), sizeof descriptor);
+    }
+    fake.lastError = bytes.empty() || bytes.size() > size ? ERROR_INVALID_FUNCTION : fake.lastError;
+    *returned = static_cast<DWORD>(bytes.size() <= size ? bytes.size() : 0);
+    memcpy(answer, bytes.data(), *returned);
+    return *returned != 0;
+}
+
+// One entry: the file's host volume, and its path there.
+DWORD WINAPI FakeGetStorageDependencyInformation(HANDLE disk, GET_STORAGE_DEPENDENCY_FLAG flags, ULONG,
+                                                 STORAGE_DEPENDENCY_INFO *info, ULONG *) {
+    static std::wstring host, path;
+    const std::string &name = *static_cast<std::string *>(disk);
+    Record("GetStorageDependencyInformation(" + name + ", " + std::to_string(flags) + ")");
+    const auto file = fake.virtualDiskFiles.find(static_cast<DWORD>(DiskNumber(name)));
+    if (file == fake.virtualDiskFiles.end() || info->Version != STORAGE_DEPENDENCY_INFO_VERSION_2) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    host = Widen(file->second.substr(0, 49));
+    path = Widen(file->second.substr(48));
+    info->NumberEntries = 1;
+    info->Version2Entries[0] = {0, 0, {}, 1, nullptr, &host[0], nullptr, &path[0]};
+    return ERROR_SUCCESS;
+}
+
 HANDLE WINAPI FindFirstFileW(LPCWSTR path, WIN32_FIND_DATAW *data) {
     RecordRedirected("FindFirstFileW(" + Text(path) + ")", true);
     const auto found = fake.found.find(Narrow(path));
@@ -610,7 +666,16 @@ BOOL WINAPI FindClose(HANDLE) { return TRUE; }
 // A handle is counted as a buffer the program must release.
 HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, DWORD, HANDLE) {
     const std::string path = Narrow(pathText);
-    RecordRedirected("CreateFileW(" + path + ", " + std::to_string(access) + ")", true);
+    // A volume or a disk is no file system path.
+    const bool device = fake.volumeDisks.count(path) != 0 ||
+                        fake.busTypes.count(static_cast<DWORD>(DiskNumber(path))) != 0;
+    const std::string call = "CreateFileW(" + path + ", " + std::to_string(access) + ")";
+    if (device) {
+        Record(call);
+        fake.finalPaths.emplace(path, path);
+    } else {
+        RecordRedirected(call, true);
+    }
     const bool deviceForm = path.compare(0, 4, "\\\\?\\") == 0 || path.compare(0, 4, "\\\\.\\") == 0;
     const std::string local = deviceForm ? path.substr(4) : path;
     for (const auto &file : fake.files) {
@@ -664,15 +729,39 @@ int WINAPI CompareStringOrdinal(LPCWSTR first, int firstCount, LPCWSTR second, i
     return same ? CSTR_EQUAL : CSTR_EQUAL + 1;
 }
 
-// The registry: the Session Manager's key, with the values in `pending`.
+// The registry: the Session Manager's key, with the values in `pending`,
+// and AutoAttachVirtualDisks, whose subkeys each hold a Path.
 LONG WINAPI RegOpenKeyExW(HKEY root, LPCWSTR key, DWORD, REGSAM access, PHKEY result) {
     Record("RegOpenKeyExW(" + Text(key) + ", " + std::to_string(access) + ")");
-    *result = &fake.pending;
+    const auto disk = fake.attachedAtBoot.find(Text(key));
+    if (root == &fake.attachedAtBoot) {
+        *result = disk != fake.attachedAtBoot.end() ? &disk->second : nullptr;
+        return *result != nullptr ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    }
+    const bool autoAttach = Text(key) == "SYSTEM\\CurrentControlSet\\Control\\AutoAttachVirtualDisks";
+    *result = autoAttach ? static_cast<void *>(&fake.attachedAtBoot) : &fake.pending;
     return root == HKEY_LOCAL_MACHINE ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
-LONG WINAPI RegQueryValueExW(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
+LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD length, LPDWORD, LPWSTR, LPDWORD,
+                          FILETIME *) {
+    Record("RegEnumKeyExW(" + std::to_string(index) + ")");
+    if (key != &fake.attachedAtBoot || index >= fake.attachedAtBoot.size()) {
+        return ERROR_NO_MORE_ITEMS;
+    }
+    *length = CopyPath(Widen(std::next(fake.attachedAtBoot.begin(), index)->first), name, *length);
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
     Record("RegQueryValueExW(" + Text(name) + ")");
+    if (key != &fake.pending) {  // a Path, unterminated as the registry may keep it
+        const std::wstring path = Widen(*static_cast<std::string *>(key));
+        *type = REG_SZ;
+        *size = std::min<DWORD>(*size, static_cast<DWORD>(path.size() * sizeof(WCHAR)));
+        std::copy(path.begin(), path.begin() + *size / sizeof(WCHAR), reinterpret_cast<WCHAR *>(data));
+        return ERROR_SUCCESS;
+    }
     const auto found = fake.pending.find(Narrow(name));
     if (found == fake.pending.end() || found->second.empty()) {
         return found == fake.pending.end() ? ERROR_FILE_NOT_FOUND : fake.registryError;
@@ -728,6 +817,9 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     if (module == &fake && strcmp(name, "CharToOemA") == 0) {
         return Exported(&FakeCharToOemA);
     }
+    if (module == &fake && strcmp(name, "GetStorageDependencyInformation") == 0) {
+        return Exported(&FakeGetStorageDependencyInformation);
+    }
     if (module == &fake.systemMutex) {
         return strcmp(name, "NtOpenMutant") == 0            ? Exported(&FakeNtOpenMutant)
                : strcmp(name, "RtlNtStatusToDosError") == 0 ? Exported(&FakeRtlNtStatusToDosError)
@@ -766,6 +858,9 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         {"FindFirstFileW", Exported(&FindFirstFileW)},
         {"CreateFileW", Exported(&CreateFileW)},
         {"GetFinalPathNameByHandleW", Exported(&GetFinalPathNameByHandleW)},
+        {"GetVolumeNameForVolumeMountPointW", Exported(&GetVolumeNameForVolumeMountPointW)},
+        {"DeviceIoControl", Exported(&DeviceIoControl)},
+        {"RegEnumKeyExW", Exported(&RegEnumKeyExW)},
     };
     const auto found = kernel32.find(name);
     if (found != kernel32.end()) {

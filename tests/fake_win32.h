@@ -60,6 +60,19 @@ struct FakeWindows {
     std::map<std::string, std::string> finalPaths;
     std::map<std::string, std::string> hardLinks;
 
+    // What a volume lies on. GetVolumeNameForVolumeMountPoint gives a root's
+    // volume name from `volumes` too. CreateFileW opens a volume listed here
+    // (\\?\Volume{...}, without its last backslash) and each disk with a
+    // bus (\\.\PhysicalDriveN), whose DeviceIoControl gives the volume's
+    // disks and the disk's bus; any other query fails. VirtDisk.dll (as
+    // LoadLibraryA gives it) gives a virtual disk's file, and the registry's
+    // AutoAttachVirtualDisks key has a subkey per entry of attachedAtBoot,
+    // with its Path.
+    std::map<std::string, std::vector<DWORD>> volumeDisks;
+    std::map<DWORD, DWORD> busTypes;
+    std::map<DWORD, std::string> virtualDiskFiles;
+    std::map<std::string, std::string> attachedAtBoot;
+
     // What is pending: the registry's values by name (an empty list: the
     // value cannot be read, with registryError), each of the type given and
     // cut by as many bytes at its end, and the lines of the [rename] section

@@ -35,6 +35,10 @@ enum OwnError : DWORD {
     PendingListDamaged,     // a pending list that cannot be read whole
     RequestNotKept,         // the registration is not in the list read back
     OpenToUsers,            // another account can change or replace Source
+    CompressedByWindows,    // Windows 11 refuses a file compressed by Windows (WOF)
+    ReparsePointFile,       // ... or one that carries another reparse point
+    OnIscsiDisk,            // a disk the iSCSI software initiator connects after the moves
+    OnDetachedVirtualDisk,  // a virtual disk that is not attached at boot
     // The pending ones, which the report ends alike. Details: the entry's
     // names, source then destination.
     InPendingMove,               // the file takes part in a pending move

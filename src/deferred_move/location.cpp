@@ -1,7 +1,10 @@
 // Where each file lies, and whether the restart can reach it there: drive
 // letters that stand for folders, final paths, volumes, drive types, links,
-// streams, another drive or volume.
+// streams, another drive or volume; disks that come late, and what Windows
+// 11 refuses.
 #include "request.h"
+
+#include "../win32/volumes.h"
 
 // A drive letter that stands for a folder (SUBST, DefineDosDevice, or the
 // registry's DOS Devices list) names \??\C:\work where a disk's names a
@@ -121,7 +124,7 @@ bool IsOffFixedDisk(Request &request, int file) {
 // The restart may follow a link and move the file it points to. Only a
 // name surrogate (bit 29 of the reparse tag) is a link: symbolic links,
 // junctions and mount points. Compressed (WOF), deduplicated and cloud files
-// carry a reparse point too, and are files.
+// carry a reparse point too, and are files (which Windows 11 refuses, below).
 bool IsLink(Request &request, int file) {
     const DWORD attributes = FileAttributes(request.paths[file]);
     WIN32_FIND_DATAW data;
@@ -146,4 +149,103 @@ bool IsOnOtherVolume(Request &request, int) {
     const WCHAR *destination = request.volumes[DestinationFile];
     request.reason = ERROR_NOT_SAME_DEVICE;
     return source[0] != 0 && destination[0] != 0 && !SameName(LocalPath(source), LocalPath(destination));
+}
+
+namespace {
+
+// From these builds on, Windows 11's Session Manager refuses reparse points
+// that are no links (seen in 23H2 and 24H2, not in the 22H2 decompilation;
+// 22H2 and 23H2 share one code base and its updates, hence its first build),
+// and its kernel attaches the virtual disks listed for boot (22H2 on).
+const DWORD RefusesReparsePoints = 22000;
+const DWORD AttachesListedDisks = 22621;
+
+// The running NT's build, as GetVersion gives it (with the manifest's
+// supportedOS entries, Windows 10 and 11 report 10.0 and their own build);
+// 0 on 95/98.
+DWORD NtBuild() {
+    const DWORD version = GetVersion();
+    return (version & 0x80000000) != 0 ? 0 : version >> 16;
+}
+
+// Whether a disk that Windows connects late is there all the same when the
+// moves run, or cannot be judged. The disk that holds the Windows folder is
+// there: Windows started from it (also from an iSCSI disk, or a VHD by
+// native boot, which attaches every volume of that VHD). On Windows 11
+// 22H2 and later so is a virtual disk whose file is listed to be attached
+// at boot, which the kernel attaches while it loads the boot drivers.
+bool IsThereAtBoot(DWORD disk, DWORD bus) {
+    WCHAR root[MAX_PATH];
+    DWORD disks[MaxVolumeDisks];
+    const UINT length = SystemDirectory(scratch, MaxPath);
+    const int count =
+        length > 0 && length < MaxPath && VolumePathName(scratch, root, MAX_PATH) ? VolumeDisks(root, disks) : 0;
+    if (count == 0) {
+        return true;  // not judged
+    }
+    for (int i = 0; i < count; ++i) {
+        if (disks[i] == disk) {
+            return true;
+        }
+    }
+    if (bus != BusTypeFileBackedVirtual || NtBuild() < AttachesListedDisks) {
+        return false;
+    }
+    // VirtDisk.dll is loaded from the real System32; the files are then
+    // compared by identity, whatever their spellings.
+    TurnRedirectionOn();
+    const bool asked = VirtualDiskFile(disk, scratch);
+    TurnRedirectionOff();
+    FileId host, listed;
+    if (!asked || !FileIdentity(scratch, host) || DisksAttachedAtBoot(scratch) != ERROR_SUCCESS) {
+        return true;
+    }
+    for (const WCHAR *file = scratch; *file != 0; file += TextLength(file) + 1) {
+        if (FileIdentity(file, listed) && IsSameId(host, listed)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+// The restart's moves run before services start (Windows 2000 and later
+// tell a volume's disks): a disk that the iSCSI software initiator connects,
+// once TCP/IP and its service have started, is not there yet, and a virtual
+// disk (VHD, VHDX) attached by hand does not come back after a restart at
+// all. A volume that both files share is looked at once; what cannot be
+// asked is not judged.
+bool IsOnLateDisk(Request &request, int file) {
+    const WCHAR *volume = request.volumes[file];
+    const WCHAR *sourceVolume = request.volumes[SourceFile];
+    if (volume[0] == 0 ||
+        (file == DestinationFile && sourceVolume[0] != 0 && SameName(LocalPath(volume), LocalPath(sourceVolume)))) {
+        return false;
+    }
+    DWORD disks[MaxVolumeDisks];
+    const int count = VolumeDisks(LocalPath(volume), disks);
+    for (int i = 0; i < count; ++i) {
+        const DWORD bus = DiskBusType(disks[i]);
+        request.reason = bus == BusTypeiScsi ? OnIscsiDisk : OnDetachedVirtualDisk;
+        if ((bus == BusTypeiScsi || bus == BusTypeFileBackedVirtual) && !IsThereAtBoot(disks[i], bus)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Windows 11 refuses every reparse point: a Source that carries one that
+// is no link fails to open, and an existing Destination with the attribute
+// is refused; the entry is dropped. Links are refused before this, and a
+// reparse point whose tag cannot be read with them.
+bool IsReparsePointFile(Request &request, int file) {
+    WIN32_FIND_DATAW data;
+    const DWORD attributes = NtBuild() >= RefusesReparsePoints ? FileAttributes(request.paths[file]) : 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+        !FindFileData(request.paths[file], data)) {
+        return false;
+    }
+    request.reason = data.dwReserved0 == 0x80000017 ? CompressedByWindows : ReparsePointFile;  // WOF
+    return true;
 }

@@ -41,7 +41,9 @@ extern WCHAR scratch[MaxPath];
 bool NamesStream(Request &request, int file);
 bool CannotLocate(Request &request, int file);
 bool IsOffFixedDisk(Request &request, int file);
+bool IsOnLateDisk(Request &request, int file);
 bool IsLink(Request &request, int file);
+bool IsReparsePointFile(Request &request, int file);
 bool IsOnOtherDrive(Request &request, int file);
 bool IsOnOtherVolume(Request &request, int file);
 

@@ -273,4 +273,104 @@ BOOL WINAPI WriteConsoleW(HANDLE hConsoleOutput, const void *lpBuffer, DWORD nNu
 BOOL WINAPI WriteFile(HANDLE hFile, const void *lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 
+// A volume's disks and the bus each is reached by (winioctl.h), through
+// handles opened with no access; the file that holds a virtual disk
+// (virtdisk.h); and the subkeys of a registry key.
+typedef unsigned char BOOLEAN;
+typedef union _LARGE_INTEGER {
+    int64_t QuadPart;
+} LARGE_INTEGER;
+typedef struct _GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+} GUID;
+
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define REG_EXPAND_SZ 2
+#define ERROR_INVALID_FUNCTION 1
+#define ERROR_INVALID_PARAMETER 87
+#define ERROR_NO_MORE_ITEMS 259
+#define IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS 0x00560000
+#define IOCTL_STORAGE_QUERY_PROPERTY 0x002D1400
+
+typedef struct _DISK_EXTENT {
+    DWORD DiskNumber;
+    LARGE_INTEGER StartingOffset;
+    LARGE_INTEGER ExtentLength;
+} DISK_EXTENT;
+typedef struct _VOLUME_DISK_EXTENTS {
+    DWORD NumberOfDiskExtents;
+    DISK_EXTENT Extents[1];
+} VOLUME_DISK_EXTENTS;
+
+typedef enum _STORAGE_PROPERTY_ID { StorageDeviceProperty = 0 } STORAGE_PROPERTY_ID;
+typedef enum _STORAGE_QUERY_TYPE { PropertyStandardQuery = 0 } STORAGE_QUERY_TYPE;
+typedef struct _STORAGE_PROPERTY_QUERY {
+    STORAGE_PROPERTY_ID PropertyId;
+    STORAGE_QUERY_TYPE QueryType;
+    BYTE AdditionalParameters[1];
+} STORAGE_PROPERTY_QUERY;
+typedef enum _STORAGE_BUS_TYPE {
+    BusTypeUnknown = 0x00,
+    BusTypeiScsi = 0x09,
+    BusTypeSata = 0x0B,
+    BusTypeFileBackedVirtual = 0x0F,
+    BusTypeNvme = 0x11
+} STORAGE_BUS_TYPE;
+typedef struct _STORAGE_DEVICE_DESCRIPTOR {
+    DWORD Version;
+    DWORD Size;
+    BYTE DeviceType;
+    BYTE DeviceTypeModifier;
+    BOOLEAN RemovableMedia;
+    BOOLEAN CommandQueueing;
+    DWORD VendorIdOffset;
+    DWORD ProductIdOffset;
+    DWORD ProductRevisionOffset;
+    DWORD SerialNumberOffset;
+    STORAGE_BUS_TYPE BusType;
+    DWORD RawPropertiesLength;
+    BYTE RawDeviceProperties[1];
+} STORAGE_DEVICE_DESCRIPTOR;
+
+typedef enum _GET_STORAGE_DEPENDENCY_FLAG {
+    GET_STORAGE_DEPENDENCY_FLAG_HOST_VOLUMES = 0x00000001,
+    GET_STORAGE_DEPENDENCY_FLAG_DISK_HANDLE = 0x00000002
+} GET_STORAGE_DEPENDENCY_FLAG;
+typedef enum _STORAGE_DEPENDENCY_INFO_VERSION {
+    STORAGE_DEPENDENCY_INFO_VERSION_2 = 2
+} STORAGE_DEPENDENCY_INFO_VERSION;
+typedef struct _VIRTUAL_STORAGE_TYPE {
+    ULONG DeviceId;
+    GUID VendorId;
+} VIRTUAL_STORAGE_TYPE;
+typedef struct _STORAGE_DEPENDENCY_INFO_TYPE_2 {
+    DWORD DependencyTypeFlags;
+    ULONG ProviderSpecificFlags;
+    VIRTUAL_STORAGE_TYPE VirtualStorageType;
+    ULONG AncestorLevel;
+    LPWSTR DependencyDeviceName;
+    LPWSTR HostVolumeName;
+    LPWSTR DependentVolumeName;
+    LPWSTR DependentVolumeRelativePath;
+} STORAGE_DEPENDENCY_INFO_TYPE_2;
+typedef struct _STORAGE_DEPENDENCY_INFO {
+    STORAGE_DEPENDENCY_INFO_VERSION Version;
+    ULONG NumberEntries;
+    STORAGE_DEPENDENCY_INFO_TYPE_2 Version2Entries[1];
+} STORAGE_DEPENDENCY_INFO;
+
+BOOL WINAPI GetVolumeNameForVolumeMountPointW(LPCWSTR lpszVolumeMountPoint, LPWSTR lpszVolumeName,
+                                              DWORD cchBufferLength);
+BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, void *lpInBuffer, DWORD nInBufferSize,
+                            void *lpOutBuffer, DWORD nOutBufferSize, LPDWORD lpBytesReturned,
+                            LPOVERLAPPED lpOverlapped);
+LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                          LPWSTR lpClass, LPDWORD lpcchClass, FILETIME *lpftLastWriteTime);
+DWORD WINAPI GetStorageDependencyInformation(HANDLE ObjectHandle, GET_STORAGE_DEPENDENCY_FLAG Flags,
+                                             ULONG StorageDependencyInfoSize,
+                                             STORAGE_DEPENDENCY_INFO *StorageDependencyInfo, ULONG *SizeUsed);
+
 #endif

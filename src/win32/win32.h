@@ -11,6 +11,8 @@
 #endif
 #include <windows.h>
 #include <winternl.h>
+#include <winioctl.h>
+#include <virtdisk.h>
 #else
 #include "host_win32.h"
 #endif

@@ -604,7 +604,7 @@ def check_executable(arch, exe):
         ("manifest for %s" % manifest_arch,
          re.search(r"Entry: ID: 0x000018,", headers) is not None
          and b'processorArchitecture="%s"' % manifest_arch.encode() in data),
-        ("at most 24 KiB (%d bytes)" % len(data), len(data) <= 24 * 1024),
+        ("at most 32 KiB (%d bytes)" % len(data), len(data) <= 32 * 1024),
     ]
     return [name for name, passed in checks if not passed]
 
