@@ -58,6 +58,18 @@
 #define MSG_PENDING_LIST_DAMAGED                                                               \
     "The list of moves already pending for the next start cannot be read whole, and a move " \
     "added to it could be lost: restart Windows first, which clears the list, then run again.\n"
+#define MSG_LOCK_NAME_TAKEN                                                                     \
+    "Another program holds %ls, the name of the lock that keeps two registrations apart, so "   \
+    "Quarvel cannot be sure that none runs at the same time: end that program, or restart Windows, " \
+    "then run again.\n"
+// After the registration, when the lists could not be read back; the
+// command that shows them.
+#define MSG_REQUEST_MAY_BE_KEPT                                                                  \
+    "Windows took the request, but the list for the next start could not be read back to make " \
+    "sure that it holds it: look with %ls before you run again.\n"
+#define LOOK_AT_PENDING_NT \
+    L"reg query \"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\" /v PendingFileRenameOperations"
+#define LOOK_AT_PENDING_9X L"type %windir%\\WININIT.INI"
 #define MSG_REQUEST_NOT_KEPT \
     "Windows did not keep the request in the list for the next start: run again.\n"
 #define MSG_OPEN_TO_USERS                                                                   \

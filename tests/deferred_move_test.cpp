@@ -121,7 +121,7 @@ const Calls ntMoved = {"SearchPathW(null, src.txt, null, 32768)",
                        "SearchPathW(null, dst.txt, null, 32768)",
                        "GetShortPathNameW(C:\\work\\src.txt, 32768)",
                        "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
-                       "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"};
+                       "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\work\\dst.txt, 5)"};
 // The same, refused once both are checked; and on 98.
 const Calls ntChecked(ntMoved.begin(), ntMoved.end() - 1);
 const Calls win9xChecked = {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
@@ -142,6 +142,9 @@ const std::string volume = "\\\\?\\Volume{8a7e1f2c-0000-0000-0000-100000000000}\
 const std::string volumeSource = volume + "src.txt", volumeDestination = volume + "dst.txt";
 const std::string busy = "Another program is registering moves for the restart: run again.\n";
 const std::string notKept = "Windows did not keep the request in the list for the next start: run again.\n";
+const std::string lockNameTaken = "Another program holds Quarvel pending moves, the name of the lock that keeps two "
+                                  "registrations apart, so Quarvel cannot be sure that none runs at the same time: "
+                                  "end that program, or restart Windows, then run again.\n";
 const std::string damaged = "The list of moves already pending for the next start cannot be read whole, and a "
                             "move added to it could be lost: restart Windows first, which clears the list, "
                             "then run again.\n";
@@ -164,6 +167,13 @@ void Dacls(const std::vector<Ace> &source, const std::vector<Ace> &destination) 
 }
 // A name that opens as another: a volume, NT's root, a junction, a mount.
 void Opens(const std::string &name, const std::string &as) { fake.finalPaths[name] = "\\\\?\\" + as; }
+// u\dst.txt, a hard link of dst.txt, and u\src.txt, one of src.txt.
+void HardLinks() {
+    Opens("\\\\?\\C:\\work\\u\\dst.txt", "C:\\work\\u\\dst.txt");
+    Opens("\\\\?\\C:\\work\\u\\src.txt", "C:\\work\\u\\src.txt");
+    fake.hardLinks["\\\\?\\C:\\work\\u\\dst.txt"] = "\\\\?\\C:\\work\\dst.txt";
+    fake.hardLinks["\\\\?\\C:\\work\\u\\src.txt"] = "\\\\?\\C:\\work\\src.txt";
+}
 
 // Windows 11 23H2, or Windows 10 22H2.
 void Build(DWORD build) { fake.version.dwMajorVersion = 10, fake.version.dwBuildNumber = build; }
@@ -243,7 +253,7 @@ const MoveCase moveCases[] = {
     {"NtRegistersFullPathsWithReplaceAndDelay", nt, "src.txt", "dst.txt", Nothing, Success,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
-      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\work\\dst.txt, 5)"},
      ""},
     {"Win9xWritesShortNamesDestinationAsKey", win9x, "new library.dll",
      "C:\\Program Files\\My App\\library.dll", Nothing, Success,
@@ -259,7 +269,7 @@ const MoveCase moveCases[] = {
      RegistrationFailed,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
-      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\work\\dst.txt, 5)"},
      "Error with: src.txt. " + denied + elevate},
     {"Win9xRefusedWrite", win9x, "src.txt", "dst.txt", [] { fake.profileResult = FALSE; },
      RegistrationFailed,
@@ -287,7 +297,7 @@ const MoveCase moveCases[] = {
      [] { fake.files["deep.txt"] = "C:\\" + std::string(252, 'd') + ".txt"; }, Success,
      {"SearchPathW(null, deep.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
       "GetShortPathNameW(C:\\" + std::string(252, 'd') + ".txt, 32768)",
-      "MoveFileExW(C:\\" + std::string(252, 'd') + ".txt, C:\\work\\dst.txt, 5)"},
+      "MoveFileExW(\\\\?\\C:\\" + std::string(252, 'd') + ".txt, \\\\?\\C:\\work\\dst.txt, 5)"},
      ""},
     // Requests the next start cannot carry out: refused, nothing registered.
     {"SourceIsFolder", nt, "dir", "dst.txt", Nothing, SourceNotFound,
@@ -346,7 +356,7 @@ const MoveCase moveCases[] = {
       "SearchPathW(null, library in use.dll, null, 32768)",
       "GetShortPathNameW(C:\\Temp\\new library.dll, 32768)",
       "GetShortPathNameW(c:\\Temp\\library in use.dll, 32768)",
-      "MoveFileExW(C:\\Temp\\new library.dll, c:\\Temp\\library in use.dll, 5)"},
+      "MoveFileExW(\\\\?\\C:\\Temp\\new library.dll, \\\\?\\c:\\Temp\\library in use.dll, 5)"},
      ""},
     // Sysnative, which only 32-bit programs see, by its name alone.
     {"NtSourceThroughSysnative", nt, "C:\\Windows\\Sysnative\\new.dll", "dst.txt", Nothing,
@@ -367,7 +377,7 @@ const MoveCase moveCases[] = {
     {"NtSubstLettersTranslated", nt, "S:\\src.txt", "S:\\dst.txt", SubstLetter, Success,
      {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
-      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\work\\dst.txt, 5)"},
      ""},
     {"Win9xSubstLetterTranslated", win9x, "src.txt", "S:\\dst.txt", SubstLetter, Success,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)",
@@ -383,7 +393,7 @@ const MoveCase moveCases[] = {
      Success,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, R:\\dst.txt, null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\dst.txt, 32768)",
-      "MoveFileExW(C:\\work\\src.txt, C:\\dst.txt, 5)"},
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\dst.txt, 5)"},
      ""},
     {"NtLetterForNoPathRefused", nt, "S:\\src.txt", "S:\\dst.txt",
      [] { fake.dosDevices["S:"] = "\\??\\Volume{5}\\"; }, CannotCarryOut,
@@ -393,12 +403,12 @@ const MoveCase moveCases[] = {
     {"SubstLetterUnseenWithoutQueryDosDevice", nt, "S:\\src.txt", "S:\\dst.txt",
      [] { SubstLetter(), fake.missing.push_back("QueryDosDeviceW"); }, Success,
      {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)",
-      "GetShortPathNameW(S:\\src.txt, 32768)", "MoveFileExW(S:\\src.txt, S:\\dst.txt, 5)"},
+      "GetShortPathNameW(S:\\src.txt, 32768)", "MoveFileExW(\\\\?\\S:\\src.txt, \\\\?\\S:\\dst.txt, 5)"},
      ""},
     {"DiskLetterIsNoSubst", nt, "S:\\src.txt", "S:\\dst.txt",
      [] { fake.dosDevices["S:"] = "\\Device\\HarddiskVolume2"; }, Success,
      {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)",
-      "GetShortPathNameW(S:\\src.txt, 32768)", "MoveFileExW(S:\\src.txt, S:\\dst.txt, 5)"},
+      "GetShortPathNameW(S:\\src.txt, 32768)", "MoveFileExW(\\\\?\\S:\\src.txt, \\\\?\\S:\\dst.txt, 5)"},
      ""},
     {"NtSourceOnCdRom", nt, "E:\\src.txt", "E:\\dst.txt", Nothing, CannotCarryOut,
      {"SearchPathW(null, E:\\src.txt, null, 32768)", "SearchPathW(null, E:\\dst.txt, null, 32768)"},
@@ -427,7 +437,7 @@ const MoveCase moveCases[] = {
      [] { fake.missing.push_back("GetVolumePathNameW"); }, Success,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, C:\\mnt\\dst.txt, null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\mnt\\dst.txt, 32768)",
-      "MoveFileExW(C:\\work\\src.txt, C:\\mnt\\dst.txt, 5)"},
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\mnt\\dst.txt, 5)"},
      ""},
     {"NtReadOnlyDestination", nt, "src.txt", "dst.txt", ReadOnlyDestination, CannotCarryOut,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
@@ -441,13 +451,13 @@ const MoveCase moveCases[] = {
      [] { fake.attributes["C:\\work\\src.txt"] = FILE_ATTRIBUTE_READONLY; }, Success,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
-      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\work\\dst.txt, 5)"},
      ""},
     {"FolderNamedLikeSysnativeIsNot", nt, "C:\\Windows\\SysnativeOld\\a.dll", "dst.txt",
      Nothing, Success,
      {"SearchPathW(null, C:\\Windows\\SysnativeOld\\a.dll, null, 32768)",
       "SearchPathW(null, dst.txt, null, 32768)", "GetShortPathNameW(C:\\Windows\\SysnativeOld\\a.dll, 32768)",
-      "MoveFileExW(C:\\Windows\\SysnativeOld\\a.dll, C:\\work\\dst.txt, 5)"},
+      "MoveFileExW(\\\\?\\C:\\Windows\\SysnativeOld\\a.dll, \\\\?\\C:\\work\\dst.txt, 5)"},
      ""},
     // Names as Windows holds them: never a best-fit look-alike (zloty.dll),
     // paths over MAX_PATH, and Windows' own notation for local paths.
@@ -455,7 +465,7 @@ const MoveCase moveCases[] = {
      [] { fake.files["złoty.dll"] = "C:\\work\\złoty.dll"; }, Success,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, złoty.dll, null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\złoty.dll, 32768)",
-      "MoveFileExW(C:\\work\\src.txt, C:\\work\\złoty.dll, 5)"},
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\work\\złoty.dll, 5)"},
      ""},
     {"Win9xNameOutsideTheCodePage", win9x, "src.txt", "złoty.dll",
      [] { fake.messages[ERROR_NO_UNICODE_TRANSLATION] = noAnsiForm; }, DestinationNotFound,
@@ -465,7 +475,7 @@ const MoveCase moveCases[] = {
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, \\\\?\\" + longPath + ", null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)",
       "GetShortPathNameW(\\\\?\\" + longPath + ", 32768)",
-      "MoveFileExW(C:\\work\\src.txt, \\\\?\\" + longPath + ", 5)"},
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\" + longPath + ", 5)"},
      ""},
     {"NtLocalDeviceForms", nt, "\\\\?\\C:\\work\\src.txt", "\\\\.\\c:\\work\\dst.txt",
      [] {
@@ -477,7 +487,7 @@ const MoveCase moveCases[] = {
      {"SearchPathW(null, \\\\?\\C:\\work\\src.txt, null, 32768)",
       "SearchPathW(null, \\\\.\\c:\\work\\dst.txt, null, 32768)",
       "GetShortPathNameW(\\\\?\\C:\\work\\src.txt, 32768)",
-      "MoveFileExW(C:\\work\\src.txt, c:\\work\\dst.txt, 5)"},
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\c:\\work\\dst.txt, 5)"},
      ""},
     {"NtLocalDeviceFormOfTheSameFile", nt, "src.txt", "\\\\?\\C:\\WORK\\src.txt",
      [] { fake.files["\\\\?\\C:\\WORK\\src.txt"] = "\\\\?\\C:\\WORK\\src.txt"; }, CannotCarryOut,
@@ -548,7 +558,7 @@ const MoveCase moveCases[] = {
      Success,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, X:\\dst.txt, null, 32768)",
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(X:\\dst.txt, 32768)",
-      "MoveFileExW(C:\\work\\src.txt, C:\\dir\\dst.txt, 5)"},
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\dir\\dst.txt, 5)"},
      ""},
     {"NtNoFinalPathByLetter", nt, "src.txt", "dst.txt", [] { fake.finalPaths["C:\\work\\dst.txt"] = ""; },
      CannotCarryOut, ntSearched,
@@ -717,6 +727,65 @@ const MoveCase moveCases[] = {
     {"Win9xRenameSectionTooLongToReadWhole", win9x, "src.txt", "dst.txt",
      [] { fake.renameSection.assign(1200, "C:\\TEMP\\NEWFILE.DLL=C:\\TEMP\\OLDFILE.DLL"); },
      RegistrationFailed, win9xChecked, "Error with: src.txt. " + damaged},
+    // The lock: a name of Quarvel's own that another program holds.
+    {"NtOwnLockNameTakenByAnEvent", nt, "src.txt", "dst.txt", [] { fake.mutexError = ERROR_INVALID_HANDLE; },
+     RegistrationFailed, ntChecked, "Error with: src.txt. " + lockNameTaken},
+    {"NtOwnLockNameTakenByAMutexClosedToUs", nt, "src.txt", "dst.txt", [] { fake.mutexError = ERROR_ACCESS_DENIED; },
+     RegistrationFailed, ntChecked, "Error with: src.txt. " + lockNameTaken},
+    // Hard links: the restart renames the name it is given.
+    {"NtHardLinkOfDestinationPendingIsNotThePair", nt, "src.txt", "dst.txt",
+     [] { HardLinks(), Pending({"\\??\\C:\\work\\src.txt", "!\\??\\C:\\work\\u\\dst.txt"}); }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. A move of C:\\work\\src.txt onto C:\\work\\u\\dst.txt" + restartFirst},
+    {"NtHardLinkOfSourcePendingIsAnotherName", nt, "src.txt", "dst.txt",
+     [] { HardLinks(), Pending({"\\??\\C:\\work\\u\\src.txt", "!\\??\\C:\\work\\zz.txt"}); }, Success, ntMoved, ""},
+    {"BeforeVistaHardLinkOfSourcePendingCounts", nt, "src.txt", "dst.txt",
+     [] { BeforeVista(), HardLinks(), Pending({"\\??\\C:\\work\\u\\src.txt", "!\\??\\C:\\work\\zz.txt"}); },
+     CannotCarryOut, ntChecked,
+     "Error with: src.txt. A move of C:\\work\\u\\src.txt onto C:\\work\\zz.txt" + restartFirst},
+    {"NtReFsSameIndexIsAnotherFile", nt, "src.txt", "dst.txt",
+     [] {
+         fake.version.dwMajorVersion = 10;
+         fake.hardLinks["\\\\?\\C:\\work\\dst.txt"] = "\\\\?\\C:\\work\\src.txt";
+         fake.idHigh["\\\\?\\C:\\work\\dst.txt"] = 1;
+     },
+     Success, ntMoved, ""},
+    // A name typed in the \\?\ form is registered as typed: a. is not a.
+    {"NtTrailingDotKeptInTheDeviceForm", nt, "\\\\?\\C:\\work\\a.", "dst.txt",
+     [] { fake.files["\\\\?\\C:\\work\\a."] = "\\\\?\\C:\\work\\a."; }, Success,
+     {"SearchPathW(null, \\\\?\\C:\\work\\a., null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+      "GetShortPathNameW(\\\\?\\C:\\work\\a., 32768)",
+      "MoveFileExW(\\\\?\\C:\\work\\a., \\\\?\\C:\\work\\dst.txt, 5)"},
+     ""},
+    // Names the Session Manager opens as they are written; a network name,
+    // which it cannot reach, is never opened (here it would open as Source).
+    {"NtSystemRootAndDeviceNames", nt, "src.txt", "dst.txt",
+     [] {
+         Pending({"\\SystemRoot\\x\\y.txt", "", "\\Device\\HarddiskVolume1\\work\\src.txt", ""});
+         Opens("\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\work\\src.txt", "C:\\work\\src.txt");
+     },
+     CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of \\Device\\HarddiskVolume1\\work\\src.txt" + restartFirst},
+    {"NtNetworkNamesNeverOpened", nt, "src.txt", "dst.txt",
+     [] {
+         Pending({"\\??\\UNC\\server\\share\\src.txt", "", "\\??\\N:\\src.txt", "", "\\\\server\\s\\src.txt", ""});
+         for (const char *name : {"\\\\?\\UNC\\server\\share\\src.txt", "\\\\?\\N:\\src.txt", "\\\\server\\s\\src.txt"}) {
+             Opens(name, "C:\\work\\src.txt");
+         }
+     },
+     Success, ntMoved, ""},
+    {"NtDataStreamIsTheFile", nt, "src.txt", "dst.txt", [] { Pending({"\\??\\C:\\work\\src.txt::$data", ""}); },
+     CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of C:\\work\\src.txt" + restartFirst},
+    // The read-back: another program's entry after this one; lists that
+    // cannot be read again; a section that would no longer be read whole.
+    {"NtEntryAfterOursIsKept", nt, "src.txt", "dst.txt",
+     [] { fake.appendedAfter = {"\\??\\C:\\x.txt", ""}; }, Success, ntMoved, ""},
+    {"NtReadBackUnreadableMayBeKept", nt, "src.txt", "dst.txt", [] { fake.unreadableAfterRegistration = true; },
+     RegistrationFailed, ntMoved,
+     "Error with: src.txt. Windows took the request, but the list for the next start could not be read back to "
+     "make sure that it holds it: look with reg query \"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session "
+     "Manager\" /v PendingFileRenameOperations before you run again.\n"},
+    {"Win9xLineThatWouldCutTheSectionIsNotWritten", win9x, "src.txt", "dst.txt",
+     [] { fake.renameSection.assign(819, "C:\\TEMP\\NEWFILE.DLL=C:\\TEMP\\OLDFILE.DLL"); },
+     RegistrationFailed, win9xChecked, "Error with: src.txt. " + damaged},
     Damaged("NtOddByteCount", [] { Pending(NT_PAIR), fake.pendingCut = 1; }),
     Damaged("NtOneZeroAtTheEnd", [] { Pending(NT_PAIR), fake.pendingCut = 2; }),
     Damaged("NtNoZeroAtTheEnd", [] { Pending(NT_PAIR), fake.pendingCut = 4; }),
@@ -784,6 +853,7 @@ TEST_P(RequestDeferredMoveTest, ResolvesRegistersAndReports) {
             EXPECT_EQ(CallsTo(resolvingAndRegistering), c.calls);
             EXPECT_EQ(output, c.output);
             EXPECT_EQ(fake.liveAllocations, 0);
+            EXPECT_FALSE(fake.wroteUnderLock);
             EXPECT_EQ(fake.redirectionFaults, Calls{}) << "WOW64";
             EXPECT_FALSE(fake.redirectionOff);
             EXPECT_EQ(CallsTo({"Wow64RevertWow64FsRedirection"}).empty(), !wow64 || wow64Fails);
@@ -796,26 +866,66 @@ INSTANTIATE_TEST_SUITE_P(Table, RequestDeferredMoveTest, testing::ValuesIn(moveC
                              return std::string(info.param.name);
                          });
 
-// Both locks are held from the first reading of the lists to the reading
-// back of the registration, Windows' own taken last and released first.
-TEST(RequestDeferredMove, HoldsTheLocksFromReadingToReadingBack) {
+// One lock is held from the first reading of the lists to the reading back
+// of the registration, and nothing is written while it is: Windows' own
+// where it exists, else Quarvel's own, in a private namespace from Vista on.
+struct LockCase {
+    const char *name;
+    void (*setUp)();
+    Calls locking;  // the calls that create, take and release it, in order
+};
+
+void PrintTo(const LockCase &c, std::ostream *os) { *os << c.name; }
+
+const std::string reads = "RegQueryValueExW(PendingFileRenameOperations)";
+const std::string registers = "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\work\\dst.txt, 5)";
+const Calls namespaced = {"CreateBoundaryDescriptorW(Quarvel)", "AddSIDToBoundaryDescriptor(Administrators)",
+                          "CreatePrivateNamespaceW(Quarvel, secured)"};
+void Vista() { fake.version.dwMajorVersion = 6; }
+
+const LockCase lockCases[] = {
+    {"SystemLockAlone", [] { fake.systemMutex = true, fake.version.dwMajorVersion = 10; },
+     {"NtOpenMutant(\\PendingRenameMutex, 1048576)", "WaitForSingleObject(system, 30000)", reads, registers, reads,
+      "ReleaseMutex(system)"}},
+    {"OwnInAPrivateNamespace", Vista,
+     {"NtOpenMutant(\\PendingRenameMutex, 1048576)", namespaced[0], namespaced[1], namespaced[2],
+      "DeleteBoundaryDescriptor()", "CreateMutexA(Quarvel\\pending moves, secured)", "WaitForSingleObject(own, 30000)",
+      reads, registers, reads, "ReleaseMutex(own)", "ClosePrivateNamespace()"}},
+    {"PrivateNamespaceOpenedWhereItExists", [] { Vista(), fake.namespaceExists = true; },
+     {"NtOpenMutant(\\PendingRenameMutex, 1048576)", namespaced[0], namespaced[1], namespaced[2],
+      "OpenPrivateNamespaceW(Quarvel)", "DeleteBoundaryDescriptor()", "CreateMutexA(Quarvel\\pending moves, secured)",
+      "WaitForSingleObject(own, 30000)", reads, registers, reads, "ReleaseMutex(own)", "ClosePrivateNamespace()"}},
+    {"GlobalNameWhereThereAreNoBoundaries", [] { Vista(), fake.boundaryMissing = true; },
+     {"NtOpenMutant(\\PendingRenameMutex, 1048576)", namespaced[0], "CreateMutexA(Global\\Quarvel pending moves)",
+      "WaitForSingleObject(own, 30000)", reads, registers, reads, "ReleaseMutex(own)"}},
+    {"AbandonedIsTaken", [] { fake.waitResult = WAIT_ABANDONED; },
+     {"NtOpenMutant(\\PendingRenameMutex, 1048576)", "CreateMutexA(Quarvel pending moves)",
+      "WaitForSingleObject(own, 30000)", reads, registers, reads, "ReleaseMutex(own)"}},
+};
+
+class LockTest : public testing::TestWithParam<LockCase> {};
+
+TEST_P(LockTest, HoldsOneLockFromReadingToReadingBack) {
+    const LockCase &c = GetParam();
     ResetFake();
     AddFiles();
-    fake.systemMutex = true;
-    fake.version.dwMajorVersion = 10;
+    c.setUp();
     ExitStatus status = UsageError;
     RunCapturingOutput(status, "src.txt", "dst.txt", nt);
     EXPECT_EQ(status, Success);
-    const std::string first = "RegQueryValueExW(PendingFileRenameOperations)";
-    const Calls expected = {"CreateMutexA(Global\\Quarvel pending moves)", "WaitForSingleObject(own, 30000)",
-                            "NtOpenMutant(\\PendingRenameMutex, 1048576)", "WaitForSingleObject(system, 30000)",
-                            first, "RegQueryValueExW(PendingFileRenameOperations2)", "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)",
-                            first, first, "RegQueryValueExW(PendingFileRenameOperations2)", "ReleaseMutex(system)", "ReleaseMutex(own)"};
-    EXPECT_EQ(CallsTo({"CreateMutexA", "NtOpenMutant", "WaitForSingleObject", "RegQueryValueExW", "MoveFileExW",
-                       "ReleaseMutex"}),
-              expected);
+    Calls locking = CallsTo({"NtOpenMutant", "CreateBoundaryDescriptorW", "AddSIDToBoundaryDescriptor",
+                             "CreatePrivateNamespaceW", "OpenPrivateNamespaceW", "DeleteBoundaryDescriptor",
+                             "CreateMutexA", "WaitForSingleObject", "RegQueryValueExW", "MoveFileExW",
+                             "ReleaseMutex", "ClosePrivateNamespace"});
+    locking.erase(std::remove(locking.begin(), locking.end(), "RegQueryValueExW(PendingFileRenameOperations2)"),
+                  locking.end());
+    locking.erase(std::unique(locking.begin(), locking.end()), locking.end());
+    EXPECT_EQ(locking, c.locking);
     EXPECT_EQ(fake.liveAllocations, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, LockTest, testing::ValuesIn(lockCases),
+                         [](const testing::TestParamInfo<LockCase> &info) { return std::string(info.param.name); });
 
 // The volume both files share is asked for its disks once; VirtDisk.dll is
 // loaded only for a disk that reports a file-backed virtual bus.

@@ -378,6 +378,10 @@ BOOL WINAPI MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags) {
             name = name.compare(0, 4, "\\\\?\\") == 0 ? name.substr(4) : name;
             list.push_back((list.size() % 2 != 0 ? "!\\??\\" : "\\??\\") + name);
         }
+        list.insert(list.end(), fake.appendedAfter.begin(), fake.appendedAfter.end());
+        if (fake.unreadableAfterRegistration) {
+            list.clear();
+        }
     }
     return fake.moveFileResult;
 }
@@ -453,10 +457,46 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
 }
 
 // Handles are counted as buffers the program must release.
-HANDLE WINAPI CreateMutexA(void *, BOOL, LPCSTR name) {
-    Record("CreateMutexA(" + Text(name) + ")");
+HANDLE WINAPI CreateMutexA(SECURITY_ATTRIBUTES *security, BOOL, LPCSTR name) {
+    Record("CreateMutexA(" + Text(name) + (security != nullptr ? ", secured)" : ")"));
+    if (fake.mutexError != ERROR_SUCCESS) {
+        fake.lastError = fake.mutexError;
+        return nullptr;
+    }
     ++fake.liveAllocations;
     return &fake.waitResult;
+}
+
+// Private namespaces (Vista on), as Windows has them, or Wine 8's NULL.
+HANDLE WINAPI CreateBoundaryDescriptorW(LPCWSTR name, ULONG) {
+    Record("CreateBoundaryDescriptorW(" + Text(name) + ")");
+    return fake.boundaryMissing ? nullptr : &fake.namespaceExists;
+}
+
+BOOL WINAPI AddSIDToBoundaryDescriptor(HANDLE *boundary, PVOID sid) {
+    const BYTE administrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+    Record(std::string("AddSIDToBoundaryDescriptor(") +
+           (memcmp(sid, administrators, sizeof administrators) == 0 ? "Administrators)" : "?)"));
+    return *boundary == &fake.namespaceExists;
+}
+
+void WINAPI DeleteBoundaryDescriptor(HANDLE) { Record("DeleteBoundaryDescriptor()"); }
+
+HANDLE WINAPI CreatePrivateNamespaceW(SECURITY_ATTRIBUTES *security, PVOID, LPCWSTR alias) {
+    Record("CreatePrivateNamespaceW(" + Text(alias) + (security != nullptr ? ", secured)" : ")"));
+    fake.lastError = ERROR_ALREADY_EXISTS;
+    return fake.namespaceExists ? nullptr : (++fake.liveAllocations, &fake.boundaryMissing);
+}
+
+HANDLE WINAPI OpenPrivateNamespaceW(PVOID, LPCWSTR alias) {
+    Record("OpenPrivateNamespaceW(" + Text(alias) + ")");
+    return ++fake.liveAllocations, &fake.boundaryMissing;
+}
+
+BYTE WINAPI ClosePrivateNamespace(HANDLE, ULONG) {
+    Record("ClosePrivateNamespace()");
+    --fake.liveAllocations;
+    return TRUE;
 }
 
 LONG WINAPI FakeNtOpenMutant(HANDLE *mutant, DWORD access, OBJECT_ATTRIBUTES *attributes) {
@@ -556,11 +596,13 @@ LONG WINAPI FakeNtQueryInformationToken(HANDLE token, TOKEN_INFORMATION_CLASS in
 DWORD WINAPI WaitForSingleObject(HANDLE mutex, DWORD milliseconds) {
     Record(std::string("WaitForSingleObject(") + (mutex == &fake.systemMutex ? "system" : "own") + ", " +
            std::to_string(milliseconds) + ")");
+    fake.lockHeld = fake.waitResult == WAIT_OBJECT_0 || fake.waitResult == WAIT_ABANDONED;
     return fake.waitResult;
 }
 
 BOOL WINAPI ReleaseMutex(HANDLE mutex) {
     Record(std::string("ReleaseMutex(") + (mutex == &fake.systemMutex ? "system" : "own") + ")");
+    fake.lockHeld = false;
     return TRUE;
 }
 
@@ -683,7 +725,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, 
             fake.finalPaths.emplace(path, "\\\\?\\" + local);
         }
     }
-    const auto found = fake.finalPaths.find(path);
+    auto found = fake.finalPaths.find(path);
+    found = found == fake.finalPaths.end() ? fake.finalPaths.find(local) : found;
     if (found == fake.finalPaths.end()) {
         return INVALID_HANDLE_VALUE;
     }
@@ -707,6 +750,17 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION *
     info->dwVolumeSerialNumber = 0x1234;
     info->nFileIndexLow = static_cast<DWORD>(std::hash<std::string>()(path));
     return TRUE;
+}
+
+// FileIdInfo: the index above, and the upper half of the ID given per path.
+BOOL WINAPI FakeGetFileInformationByHandleEx(HANDLE file, int informationClass, void *information, DWORD size) {
+    BY_HANDLE_FILE_INFORMATION info;
+    GetFileInformationByHandle(file, &info);
+    const auto high = fake.idHigh.find(*static_cast<std::string *>(file));
+    const DWORD id[6] = {info.dwVolumeSerialNumber, 0, info.nFileIndexLow, info.nFileIndexHigh,
+                         high != fake.idHigh.end() ? high->second : 0, 0};
+    memcpy(information, id, std::min<size_t>(size, sizeof id));
+    return informationClass == FileIdInfoClass && size == sizeof id;
 }
 
 // Upper-casing as the file system does: unit by unit, ASCII and Latin-1 here.
@@ -862,6 +916,22 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         {"DeviceIoControl", Exported(&DeviceIoControl)},
         {"RegEnumKeyExW", Exported(&RegEnumKeyExW)},
     };
+    // Vista's private namespaces, and Windows 8's 128-bit file IDs.
+    const DWORD version = fake.version.dwMajorVersion * 100 + fake.version.dwMinorVersion;
+    const std::map<std::string, FARPROC> vista = {
+        {"CreateBoundaryDescriptorW", Exported(&CreateBoundaryDescriptorW)},
+        {"AddSIDToBoundaryDescriptor", Exported(&AddSIDToBoundaryDescriptor)},
+        {"DeleteBoundaryDescriptor", Exported(&DeleteBoundaryDescriptor)},
+        {"CreatePrivateNamespaceW", Exported(&CreatePrivateNamespaceW)},
+        {"OpenPrivateNamespaceW", Exported(&OpenPrivateNamespaceW)},
+        {"ClosePrivateNamespace", Exported(&ClosePrivateNamespace)},
+    };
+    if (version >= 600 && vista.count(name) != 0) {
+        return vista.at(name);
+    }
+    if (version >= 602 && strcmp(name, "GetFileInformationByHandleEx") == 0) {
+        return Exported(&FakeGetFileInformationByHandleEx);
+    }
     const auto found = kernel32.find(name);
     if (found != kernel32.end()) {
         return found->second;
@@ -958,6 +1028,7 @@ BOOL WINAPI GetConsoleMode(HANDLE output, LPDWORD mode) {
 // What a console shows arrives as UTF-8 here.
 BOOL WINAPI WriteConsoleW(HANDLE output, const void *units, DWORD count, LPDWORD written, void *) {
     Record("WriteConsoleW()");
+    fake.wroteUnderLock = fake.wroteUnderLock || fake.lockHeld;
     const std::wstring text(static_cast<const WCHAR *>(units), count);
     fake.console += Narrow(text.c_str());
     *written = count;
@@ -988,6 +1059,7 @@ BOOL WINAPI WriteFile(HANDLE file, const void *bytes, DWORD count, LPDWORD writt
     if (file != &fake.console || written == nullptr || overlapped != nullptr) {
         return FALSE;
     }
+    fake.wroteUnderLock = fake.wroteUnderLock || fake.lockHeld;
     fake.console.append(static_cast<const char *>(bytes), count);
     *written = count;
     return TRUE;

@@ -59,6 +59,9 @@ struct FakeWindows {
     std::map<std::string, Found> found;
     std::map<std::string, std::string> finalPaths;
     std::map<std::string, std::string> hardLinks;
+    // From Windows 8 on, GetFileInformationByHandleEx's FileIdInfo: the
+    // index, with these upper 64 bits of the ID (ReFS) per opened path.
+    std::map<std::string, DWORD> idHigh;
 
     // What a volume lies on. GetVolumeNameForVolumeMountPoint gives a root's
     // volume name from `volumes` too. CreateFileW opens a volume listed here
@@ -90,6 +93,10 @@ struct FakeWindows {
     BOOL profileResult = TRUE;
     DWORD registerError = ERROR_ACCESS_DENIED;
     bool registrationKept = true;
+    // What another program appends to the list right after a registration,
+    // or whether the list can no longer be read then.
+    std::vector<std::string> appendedAfter;
+    bool unreadableAfterRegistration = false;
 
     // NtQuerySecurityObject: the DACL of what a handle opened, by its final
     // path (without \\?\): its entries in order (type 0 allows, 1 denies;
@@ -109,10 +116,18 @@ struct FakeWindows {
     // Running's SID, unless it cannot be read.
     bool tokenUnreadable = false;
 
-    // The locks: WaitForSingleObject's answer, and whether NTDLL opens
-    // Windows' own \PendingRenameMutex (NT only).
+    // The locks: WaitForSingleObject's answer, whether NTDLL opens Windows'
+    // own \PendingRenameMutex (NT only), the error CreateMutexA fails with
+    // (none: it creates), and from Vista on the private namespace: whether
+    // it exists already, or whether there are no boundaries (Wine 8). While
+    // a lock is held, nothing may be written to standard output.
     DWORD waitResult = WAIT_OBJECT_0;
     bool systemMutex = false;
+    DWORD mutexError = ERROR_SUCCESS;
+    bool namespaceExists = false;
+    bool boundaryMissing = false;
+    bool lockHeld = false;
+    bool wroteUnderLock = false;
 
     // FormatMessageA: the system's text per error code; no entry, no text.
     std::map<DWORD, std::string> messages;

@@ -39,6 +39,8 @@ enum OwnError : DWORD {
     ReparsePointFile,       // ... or one that carries another reparse point
     OnIscsiDisk,            // a disk the iSCSI software initiator connects after the moves
     OnDetachedVirtualDisk,  // a virtual disk that is not attached at boot
+    LockNameTaken,          // another program holds the name of Quarvel's own lock (the detail)
+    RequestMayBeKept,       // the lists could not be read back after the registration
     // The pending ones, which the report ends alike. Details: the entry's
     // names, source then destination.
     InPendingMove,               // the file takes part in a pending move

@@ -23,8 +23,18 @@ int FileForms(int file, const WCHAR *(&forms)[3]) {
 }
 
 bool IsSameId(const FileId &first, const FileId &second) {
-    return (first.volume | first.indexHigh | first.indexLow) != 0 && first.volume == second.volume &&
-           first.indexHigh == second.indexHigh && first.indexLow == second.indexLow;
+    // Where one was read only as the 64-bit index, that much is compared.
+    const int volumeParts = first.whole && second.whole ? 2 : 1;
+    const int indexParts = first.whole && second.whole ? 4 : 2;
+    DWORD known = 0;
+    for (int part = 0; part < 4; ++part) {
+        known |= first.index[part] | (part < 2 ? first.volume[part] : 0);
+        if ((part < volumeParts && first.volume[part] != second.volume[part]) ||
+            (part < indexParts && first.index[part] != second.index[part])) {
+            return false;
+        }
+    }
+    return known != 0;
 }
 
 namespace {

@@ -52,7 +52,10 @@ bool CannotLocate(Request &request, int file) {
         request.reason = NoFinalPath;
         return true;
     }
-    if (!CopyText(scratch, real[0] != 0 ? LocalPath(real) : path) || !CopyText(real, scratch)) {
+    // The final path stays in the \\?\ form, in which Windows takes it as
+    // it is: \\?\C:\d\a. is the file a., where C:\d\a. would be tidied
+    // into C:\d\a, another file.
+    if (real[0] == 0 && !CopyText(real, path)) {
         real[0] = 0;
     }
     if (!VolumePathName(LocalPath(request.realPaths[file]), request.volumes[file], MaxPath)) {

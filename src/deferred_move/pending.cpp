@@ -15,8 +15,16 @@ struct Folders {
     FileId ids[2][MaxPath / 2];
 } folders;
 
-// How a pending name bears on a file of the request.
-enum class Touch { Nothing, File, Folder };
+// How a pending name bears on a file of the request: by the file's own name
+// (a spelling of it, or from Vista on, the same final path), by the file
+// alone (before Vista, where the name opens it but another hard link may be
+// meant), or by a folder that holds it.
+enum class Touch { Nothing, File, SameFile, Folder };
+
+// A pending name's final path, and the name a pending NT object name
+// (\SystemRoot\..., \Device\...) opens by.
+WCHAR pendingFinal[MaxPath];
+WCHAR objectName[MaxPath];
 
 // The folders above a file, from the one after its root (C:\, or the
 // volume's in \\?\Volume{...}\) to its own.
@@ -124,10 +132,30 @@ PendingName Spelt(const WCHAR *name) {
     return spelt;
 }
 
+// Whether a name is on the network: \\server\..., \\?\UNC\..., the
+// redirector's devices, or a drive letter of a network drive. The restart
+// runs before the network, so such a name cannot touch a local file, and
+// opening it may wait on the network while the lock is held.
+bool IsNetworkName(const WCHAR *name) {
+    const WCHAR *local = LocalPath(name);
+    if (local[0] != '\\') {
+        const WCHAR root[] = {local[0], ':', '\\', 0};
+        return local[1] == ':' && DriveType(root) == DRIVE_REMOTE;
+    }
+    static const char *const network[] = {"\\\\?\\UNC\\", "\\Device\\Mup\\", "\\\\?\\GLOBALROOT\\Device\\Mup\\",
+                                          "\\Device\\LanmanRedirector\\"};
+    for (const char *prefix : network) {
+        if (StartsWith(local, prefix)) {
+            return true;
+        }
+    }
+    return local[1] == '\\' && local[2] != '?' && local[2] != '.';
+}
+
 // Whether a pending name names the file, or a folder that holds it: by its
 // spelling in any of the file's forms, and on NT by what it names, the
-// identity of the file or folder it opens. A name that does not exist is
-// compared by its spelling alone.
+// identity of the file or folder it opens. A name that does not exist, and
+// one on the network, is compared by its spelling alone.
 Touch Touches(const PendingName &pending, int file) {
     const Spellings &spelt = spellings[file];
     const WCHAR *local = pending.local;
@@ -142,13 +170,29 @@ Touch Touches(const PendingName &pending, int file) {
             return Touch::Folder;
         }
     }
-    FileId id;
     if (!NamesAreUnicode() || !SharesLastComponent(pending.last, pending.lastLength, file) ||
-        !FileIdentity(pending.name, id)) {
+        IsNetworkName(pending.name)) {
         return Touch::Nothing;
     }
+    // The Session Manager opens an NT object name as it is written.
+    const WCHAR *name = pending.name;
+    if (name[0] == '\\' && name[1] != '\\') {
+        if (!CopyText(objectName, L"\\\\?\\GLOBALROOT") || !CopyText(objectName, name, 14)) {
+            return Touch::Nothing;
+        }
+        name = objectName;
+    }
+    FileId id;
+    const DWORD final = OpenedFileFacts(name, pendingFinal, id);
     if (IsSameId(id, request.ids[file])) {
-        return Touch::File;
+        // The same file by another name: from Vista on its final path tells
+        // whether it is the same name or another hard link, which the
+        // restart renames or deletes alone.
+        if (final == ERROR_SUCCESS && request.realPaths[file][0] != 0) {
+            return SameName(LocalPath(pendingFinal), LocalPath(request.realPaths[file])) ? Touch::File
+                                                                                        : Touch::Nothing;
+        }
+        return Touch::SameFile;
     }
     if (!folders.read) {
         ReadFolderIds();
@@ -184,7 +228,8 @@ bool FindsConflict(const PendingMove &move) {
     }
     for (int file = SourceFile; file <= DestinationFile; ++file) {
         const Touch source = sources[file], destination = destinations[file];
-        if (source == Touch::File || destination == Touch::File) {
+        if (source == Touch::File || destination == Touch::File || source == Touch::SameFile ||
+            destination == Touch::SameFile) {
             request.reason = deletes ? InPendingDelete : InPendingMove;
         } else if (source == Touch::Folder) {
             request.reason = deletes ? FolderInPendingDelete : FolderInPendingMove;
@@ -214,40 +259,45 @@ bool CannotReadPending(Request &request, int) {
         error = ForEachPendingMove(request.mechanism, FindsConflict, request.counts);
     }
     if (error != ERROR_SUCCESS) {
-        request.reason = error == WAIT_TIMEOUT ? PendingListsBusy : error;
+        request.reason = error == WAIT_TIMEOUT          ? DWORD{PendingListsBusy}
+                         : error == ERROR_ALREADY_EXISTS ? DWORD{LockNameTaken}
+                                                         : error;
+        CopyText(request.detail, error == ERROR_ALREADY_EXISTS ? PendingLockName() : L"");
     }
     return error != ERROR_SUCCESS;
 }
 
 namespace {
 
-// Notes whether a move read back is the one registered: by the final paths
+// The moves read back so far in each list, and whether one after those
+// counted before the registration is the one registered: by the final paths
 // on NT, the short ones on 95/98.
+DWORD readBack[2];
+bool kept;
+
 bool NotesOurs(const PendingMove &move) {
     const bool wininit = request.mechanism == DeferMechanism::StartupRenameList;
     const WCHAR(&registered)[2][MaxPath] = wininit ? request.shortPaths : request.realPaths;
-    request.lastIsOurs[move.list] = move.replaces &&
-                                    SameName(LocalPath(move.source), LocalPath(registered[SourceFile])) &&
-                                    SameName(LocalPath(move.destination), LocalPath(registered[DestinationFile]));
-    return false;
+    kept = kept || (readBack[move.list]++ >= request.counts[move.list] && move.replaces &&
+                    SameName(LocalPath(move.source), LocalPath(registered[SourceFile])) &&
+                    SameName(LocalPath(move.destination), LocalPath(registered[DestinationFile])));
+    return kept;
 }
 
 }  // namespace
 
-// Still holding the locks: the registration must be the last move of the
-// list it was added to, one more than that list held, exactly as registered.
-bool WasKept() {
+// Still holding the lock: the registration must be among the moves after
+// those the lists held before it, exactly as registered; another program
+// may have added its own after it. Where the lists cannot be read again,
+// the registration may stand: nothing tells.
+DWORD ReadBack() {
     DWORD counts[2];
-    request.lastIsOurs[0] = request.lastIsOurs[1] = false;
+    readBack[0] = readBack[1] = 0;
+    kept = false;
     if (ForEachPendingMove(request.mechanism, NotesOurs, counts) != ERROR_SUCCESS) {
-        return false;
+        return RequestMayBeKept;
     }
-    for (int list = 0; list < 2; ++list) {
-        if (counts[list] == request.counts[list] + 1 && request.lastIsOurs[list]) {
-            return true;
-        }
-    }
-    return false;
+    return kept ? DWORD{ERROR_SUCCESS} : DWORD{RequestNotKept};
 }
 
 bool IsPending(Request &request, int file) { return request.pendingFile == file; }

@@ -1,9 +1,7 @@
 // What the next start will already carry out, as Windows holds it.
-#include "deferred_move.h"
+#include "request.h"
 
 #include "../win32/pending_lists.h"
-
-namespace {
 
 bool StartsWith(const WCHAR *name, const char *prefix) {
     for (; *prefix != 0; ++name, ++prefix) {
@@ -14,13 +12,21 @@ bool StartsWith(const WCHAR *name, const char *prefix) {
     return true;
 }
 
+namespace {
+
 // Takes Windows' marks off a name of a pending move: "!" or "@" (replace the
 // file there; "@" also before a delete's source) and "*" with a digit
 // (Windows 10 and 11 since 2025), in any order. Then the object namespace's
 // names for the DOS devices (\??\, \DosDevices\, \GLOBAL??\) become \\?\,
 // the form in which the file functions take the same names: \??\C:\...,
-// \??\Volume{...}\... and \??\GLOBALROOT\Device\... alike. In place.
+// \??\Volume{...}\... and \??\GLOBALROOT\Device\... alike. A trailing
+// ::$DATA, the file's own data stream, names the file itself, and comes off.
+// In place.
 WCHAR *Unmarked(WCHAR *name, bool &replaces) {
+    const DWORD length = TextLength(name);
+    if (length >= 7 && StartsWith(name + length - 7, "::$DATA")) {
+        name[length - 7] = 0;
+    }
     for (;;) {
         if (name[0] == '!' || name[0] == '@') {
             replaces = true;
@@ -97,10 +103,11 @@ DWORD VisitRegistryList(bool (*visit)(const PendingMove &move), DWORD (&counts)[
         for (; error == ERROR_SUCCESS && name != nullptr && *name != 0 && !found; ++counts[list]) {
             PendingMove move = {nullptr, nullptr, false, list};
             bool replaces = false;
+            WCHAR *destination = name + TextLength(name) + 1;
+            WCHAR *next = destination + TextLength(destination) + 1;
             move.source = Unmarked(name, replaces);
-            name += TextLength(name) + 1;
-            move.destination = Unmarked(name, move.replaces);
-            name += TextLength(name) + 1;
+            move.destination = Unmarked(destination, move.replaces);
+            name = next;
             found = visit(move);
         }
         if (values[list].data != nullptr) {

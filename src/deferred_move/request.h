@@ -21,7 +21,6 @@ struct Request {
     int pendingFile;              // the file that takes part in a move already pending, or -1
     bool alreadyPending;          // the very pair is pending already
     DWORD counts[2];              // the moves pending in each list before the registration
-    bool lastIsOurs[2];           // whether each list's last move, read again, is the one registered
     DWORD reason;                 // why a check refused it
     WCHAR detail[MaxPath];        // what the report names besides the argument
     WCHAR otherDetail[MaxPath];
@@ -64,7 +63,11 @@ bool IsSameId(const FileId &first, const FileId &second);
 // releases.
 bool CannotReadPending(Request &request, int file);
 bool IsPending(Request &request, int file);
-bool WasKept();
+// After the registration: ERROR_SUCCESS where it is in the lists read back,
+// RequestNotKept where it is not, RequestMayBeKept where they cannot be read.
+DWORD ReadBack();
+// Whether a name begins with an ASCII prefix, in either case.
+bool StartsWith(const WCHAR *name, const char *prefix);
 
 // permissions.cpp: who else may change what lands on Destination.
 bool IsOpenToUsers(Request &request, int file);

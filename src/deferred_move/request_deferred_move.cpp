@@ -3,6 +3,7 @@
 // the registration, and the refusal.
 #include "request.h"
 
+#include "../messages.h"
 #include "../win32/pending_lists.h"
 
 Request request;
@@ -37,13 +38,16 @@ const Check checks[] = {
     {IsOpenToUsers, Files::Source, CannotCarryOut},
 };
 
+// What the report says, once the lock is released: nothing is written
+// while it is held, so that an output nobody reads (a paused console, a
+// full pipe) cannot keep every other registration on the machine waiting.
+struct Refusal {
+    const WCHAR *argument;  // nullptr: nothing to report
+    DWORD reason;
+} refusal;
+
 ExitStatus Refuse(const WCHAR *argument, DWORD reason, ExitStatus status = CannotCarryOut) {
-    SetLastError(reason);
-    ReportFailure(argument, request.detail, request.otherDetail);
-    // On 95/98 there is nothing to elevate.
-    if (status == RegistrationFailed && request.mechanism == DeferMechanism::ReplaceAtReboot) {
-        ReportMissingRights(reason);
-    }
+    refusal = Refusal{argument, reason};
     return status;
 }
 
@@ -60,8 +64,8 @@ bool AddToStartupRenameList(const WCHAR *shortSource, const WCHAR *shortDestinat
     return true;
 }
 
-// The request, up to its registration read back; the locks may still be
-// held when it returns.
+// The request, up to its registration read back; the lock may still be
+// held when it returns, and what it refused is reported after.
 ExitStatus Register(const WCHAR *source, const WCHAR *destination, DeferMechanism mechanism) {
     const WCHAR *arguments[] = {source, destination};
     request.mechanism = mechanism;
@@ -81,6 +85,7 @@ ExitStatus Register(const WCHAR *source, const WCHAR *destination, DeferMechanis
         if (GoesThroughSysnative(arguments[file])) {
             return Refuse(arguments[file], ThroughSysnative);
         }
+        // Reported at once: the reason is the search's own.
         if (!ResolveOnSearchPath(arguments[file], request.paths[file])) {
             ReportFailure(arguments[file]);
             return file == SourceFile ? SourceNotFound : DestinationNotFound;
@@ -105,27 +110,22 @@ ExitStatus Register(const WCHAR *source, const WCHAR *destination, DeferMechanis
         TurnRedirectionOn();
         return Success;
     }
-    bool registered = false;
-    switch (mechanism) {
-    case DeferMechanism::ReplaceAtReboot:
-        registered = MoveAtReboot(request.realPaths[SourceFile], request.realPaths[DestinationFile]) != FALSE;
-        break;
-    case DeferMechanism::StartupRenameList:
-        registered = AddToStartupRenameList(request.shortPaths[SourceFile],
-                                            request.shortPaths[DestinationFile]);
-        break;
-    case DeferMechanism::None:
-        // Nothing can be registered without a mechanism: never report
-        // success.
-        SetLastError(ERROR_NOT_SUPPORTED);
-        break;
-    }
-    if (registered && !WasKept()) {
-        registered = false;
-        SetLastError(RequestNotKept);
-    }
+    // NT registers where the files really lie, 95/98 by the short names.
+    const bool registered =
+        mechanism == DeferMechanism::ReplaceAtReboot
+            ? MoveAtReboot(request.realPaths[SourceFile], request.realPaths[DestinationFile]) != FALSE
+            : AddToStartupRenameList(request.shortPaths[SourceFile], request.shortPaths[DestinationFile]);
     if (!registered) {
-        return Refuse(source, GetLastError(), RegistrationFailed);
+        // A [rename] section that would no longer be read whole, refused
+        // before anything was written.
+        const DWORD error = GetLastError();
+        const bool cut = mechanism == DeferMechanism::StartupRenameList && error == ERROR_MORE_DATA;
+        return Refuse(source, cut ? PendingListDamaged : error, RegistrationFailed);
+    }
+    const DWORD readBack = ReadBack();
+    if (readBack != ERROR_SUCCESS) {
+        CopyText(request.detail, mechanism == DeferMechanism::ReplaceAtReboot ? LOOK_AT_PENDING_NT : LOOK_AT_PENDING_9X);
+        return Refuse(source, readBack, RegistrationFailed);
     }
     TurnRedirectionOn();
     return Success;
@@ -135,7 +135,16 @@ ExitStatus Register(const WCHAR *source, const WCHAR *destination, DeferMechanis
 
 ExitStatus RequestDeferredMove(const WCHAR *source, const WCHAR *destination,
                                DeferMechanism mechanism) {
+    refusal.argument = nullptr;
     const ExitStatus status = Register(source, destination, mechanism);
     UnlockPendingLists();
+    if (refusal.argument != nullptr) {
+        SetLastError(refusal.reason);
+        ReportFailure(refusal.argument, request.detail, request.otherDetail);
+        // On 95/98 there is nothing to elevate.
+        if (status == RegistrationFailed && mechanism == DeferMechanism::ReplaceAtReboot) {
+            ReportMissingRights(refusal.reason);
+        }
+    }
     return status;
 }

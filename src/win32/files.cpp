@@ -43,13 +43,26 @@ HANDLE OpenForQuery(const WCHAR *path, DWORD access = 0) {
                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+// From Windows 8 on, the 128-bit file ID with the 64-bit volume serial
+// number: on ReFS the 64-bit index need not be unique. Elsewhere, or where
+// the file system gives no such ID, the index.
 bool OpenedFileId(HANDLE file, FileId &id) {
+    const auto informationEx = Kernel32Function<FileInformationByHandleExProc>("GetFileInformationByHandleEx");
+    struct {
+        DWORD volume[2];
+        DWORD index[4];
+    } idInfo;
+    if (informationEx != nullptr && informationEx(file, FileIdInfoClass, &idInfo, sizeof idInfo)) {
+        id = FileId{{idInfo.volume[0], idInfo.volume[1]},
+                    {idInfo.index[0], idInfo.index[1], idInfo.index[2], idInfo.index[3]}, true};
+        return true;
+    }
     const auto information = KERNEL32_FUNCTION(GetFileInformationByHandle);
     BY_HANDLE_FILE_INFORMATION info;
     if (information == nullptr || !information(file, &info)) {
         return false;
     }
-    id = FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    id = FileId{{info.dwVolumeSerialNumber, 0}, {info.nFileIndexLow, info.nFileIndexHigh, 0, 0}, false};
     return true;
 }
 
@@ -108,7 +121,7 @@ bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data) {
 
 DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id) {
     finalPath[0] = 0;
-    id = FileId{0, 0, 0};
+    id = FileId{};
     const HANDLE file = OpenForQuery(path);
     if (file == INVALID_HANDLE_VALUE) {
         return GetLastError();

@@ -19,12 +19,15 @@ bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data);
 // (nothing is read, and a file in use opens too): its final path, with every
 // link, junction, mount point and drive letter on the way resolved, as
 // \\?\C:\... or \\?\UNC\... (GetFinalPathNameByHandle, from Vista on),
-// and its identity, the volume serial number and file index (NT; all zero
+// and its identity: the volume serial number and the file's ID, 128 bits
+// wide from Windows 8 on (`whole`), its 64-bit index before (NT; all zero
 // where unknown). Returns ERROR_SUCCESS with the final path, or with it empty
 // the reason there is none: ERROR_PATH_NOT_FOUND where the file's volume has
 // no drive letter, ERROR_CALL_NOT_IMPLEMENTED before Vista and on 95/98.
 struct FileId {
-    DWORD volume, indexHigh, indexLow;
+    DWORD volume[2];  // low, high
+    DWORD index[4];   // from the lowest 32 bits up
+    bool whole;
 };
 DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id);
 // A file's or folder's identity alone (NT); false where it cannot be opened.

@@ -115,10 +115,12 @@ typedef unsigned short USHORT;
 #define ERROR_FILE_NOT_FOUND 2
 #define ERROR_PATH_NOT_FOUND 3
 #define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_NOT_SAME_DEVICE 17
 #define ERROR_NOT_SUPPORTED 50
 #define ERROR_CALL_NOT_IMPLEMENTED 120
+#define ERROR_ALREADY_EXISTS 183
 #define ERROR_FILENAME_EXCED_RANGE 206
 #define ERROR_MORE_DATA 234
 #define ERROR_NO_UNICODE_TRANSLATION 1113
@@ -229,7 +231,12 @@ HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
 UINT WINAPI SetErrorMode(UINT uMode);
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
                                        LPCSTR lpFileName);
-HANDLE WINAPI CreateMutexA(void *lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName);
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    void *lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES;
+HANDLE WINAPI CreateMutexA(SECURITY_ATTRIBUTES *lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName);
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 BOOL WINAPI ReleaseMutex(HANDLE hMutex);
 // The functions older Windows lack, which the program looks up at run time.
@@ -255,6 +262,13 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
 DWORD WINAPI GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFilePath,
                                        DWORD dwFlags);
 BOOL WINAPI CloseHandle(HANDLE hObject);
+HANDLE WINAPI CreateBoundaryDescriptorW(LPCWSTR Name, ULONG Flags);
+BOOL WINAPI AddSIDToBoundaryDescriptor(HANDLE *BoundaryDescriptor, PVOID RequiredSid);
+void WINAPI DeleteBoundaryDescriptor(HANDLE BoundaryDescriptor);
+HANDLE WINAPI CreatePrivateNamespaceW(SECURITY_ATTRIBUTES *lpPrivateNamespaceAttributes,
+                                      PVOID lpBoundaryDescriptor, LPCWSTR lpAliasPrefix);
+HANDLE WINAPI OpenPrivateNamespaceW(PVOID lpBoundaryDescriptor, LPCWSTR lpAliasPrefix);
+BYTE WINAPI ClosePrivateNamespace(HANDLE Handle, ULONG Flags);
 BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION *lpFileInformation);
 int WINAPI CompareStringOrdinal(LPCWSTR lpString1, int cchCount1, LPCWSTR lpString2, int cchCount2,
                                 BOOL bIgnoreCase);

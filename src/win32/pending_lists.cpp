@@ -70,13 +70,22 @@ DWORD ReadPendingValues(const WCHAR *const (&names)[2], RegistryValue (&values)[
     return static_cast<DWORD>(error);
 }
 
+namespace {
+
+// Windows 95 and 98 read sections of up to 32,767 bytes; one that does not
+// fit comes back cut, two bytes short of the buffer. The length of the
+// section last read.
+const DWORD SectionRoom = MaxPath - 2;
+DWORD sectionLength;
+
+}  // namespace
+
 DWORD ReadRenameSection(WCHAR (&lines)[MaxPath]) {
     static char section[MaxPath];
+    sectionLength = 0;
     lines[0] = lines[1] = 0;
-    // Windows 95 and 98 read sections of up to 32,767 bytes; one that does
-    // not fit comes back cut, two bytes short of the buffer.
     SetLastError(ERROR_SUCCESS);
-    const DWORD size = MaxPath - 2;
+    const DWORD size = SectionRoom;
     const DWORD length = GetPrivateProfileSectionA("rename", section, size, "wininit.ini");
     if (length == 0) {
         const DWORD error = GetLastError();
@@ -85,6 +94,7 @@ DWORD ReadRenameSection(WCHAR (&lines)[MaxPath]) {
     if (length >= size - 2) {
         return ERROR_MORE_DATA;
     }
+    sectionLength = length;
     section[length] = section[length + 1] = '\0';
     if (MultiByteToWideChar(CP_ACP, 0, section, static_cast<int>(length) + 2, lines, MaxPath) == 0) {
         lines[0] = lines[1] = 0;
@@ -103,9 +113,18 @@ BOOL MoveAtReboot(const WCHAR *source, const WCHAR *destination) {
 
 // WININIT reads the file in real mode, before Windows: it is ANSI on every
 // Windows that has it.
+// A line that would make the section too long to be read whole is not
+// written: the next reading could not tell what is pending, and its own
+// check would come after the line was already there.
 BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination) {
     char ansiSource[MAX_PATH];
     char ansiDestination[MAX_PATH];
-    return ToAnsi(source, ansiSource) && ToAnsi(destination, ansiDestination) &&
-           WritePrivateProfileStringA("rename", ansiDestination, ansiSource, "wininit.ini");
+    if (!ToAnsi(source, ansiSource) || !ToAnsi(destination, ansiDestination)) {
+        return FALSE;
+    }
+    const DWORD line = static_cast<DWORD>(lstrlenA(ansiDestination) + 1 + lstrlenA(ansiSource) + 1);
+    if (sectionLength + line >= SectionRoom - 2) {
+        return FailWith(ERROR_MORE_DATA);
+    }
+    return WritePrivateProfileStringA("rename", ansiDestination, ansiSource, "wininit.ini");
 }

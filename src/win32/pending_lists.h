@@ -5,19 +5,21 @@
 
 #include "names.h"
 
-// Takes the locks that registrations of moves for the restart respect, in
-// this order, waiting at most 30 seconds for each:
-// - Quarvel's own named mutex, which keeps two Quarvel runs apart on every
-//   Windows (in the Global\ namespace from 2000 on);
-// - on NT, Windows' own \PendingRenameMutex, which the Session Manager
-//   creates and MoveFileEx waits on; where it does not exist (older NT,
-//   Wine), Quarvel goes on without it. The thread that holds it may take it
-//   again, so a MoveFileEx made while it is held does not wait on itself.
-// Returns ERROR_SUCCESS, WAIT_TIMEOUT where another program kept one, or
-// the error that kept one from being opened. UnlockPendingLists releases
-// what was taken; it may be called whether or not anything was.
+// Takes the lock that registrations of moves for the restart respect,
+// waiting at most 30 seconds for it: on NT, Windows' own
+// \PendingRenameMutex, which the Session Manager creates, only
+// administrators may open and every MoveFileEx waits on (the thread that
+// holds it may take it again, so a MoveFileEx made while it is held does not
+// wait on itself); where it does not exist, Quarvel's own named mutex, in a
+// private namespace only administrators can create from Vista on, else in
+// Global\ from 2000 on. Returns ERROR_SUCCESS, WAIT_TIMEOUT where another
+// program kept it, ERROR_ALREADY_EXISTS where another program holds the name
+// of Quarvel's own (PendingLockName names it), or the error that kept it from
+// being opened. UnlockPendingLists releases what was taken; it may be called
+// whether or not anything was.
 DWORD LockPendingLists();
 void UnlockPendingLists();
+const WCHAR *PendingLockName();
 
 // A value of the Session Manager's key as read: its bytes (followed by
 // three more zero characters than Windows stored, so that even a cut value

@@ -48,6 +48,12 @@ Function Kernel32Function(const char *name) {
 // and type; nullptr where it is missing.
 #define KERNEL32_FUNCTION(name) Kernel32Function<decltype(&name)>(#name)
 
+// GetFileInformationByHandleEx (Vista on), for FileIdInfo (Windows 8 on): a
+// file's 64-bit volume serial number and 128-bit ID.
+typedef BOOL(WINAPI *FileInformationByHandleExProc)(HANDLE file, int informationClass, void *information,
+                                                     DWORD size);
+const int FileIdInfoClass = 18;
+
 // NTDLL's NtOpenMutant, which opens a mutex by its name in NT's object
 // namespace, and RtlNtStatusToDosError, which gives an NTSTATUS as an error
 // code. NTDLL is mapped into every NT process, so nothing is loaded for them.

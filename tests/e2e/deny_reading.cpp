@@ -2,11 +2,45 @@
 // of the Session Manager's key, which hold the pending moves, by a DACL that
 // denies Everyone KEY_QUERY_VALUE before it allows everything; "DenyReading
 // allow" leaves only the entry that allows. Ends with status 0 if it could.
+// "DenyReading hold NAME [held|free]" creates an event named NAME, and with
+// held or free also \PendingRenameMutex, as the Session Manager does, owned
+// or not; it prints "ready" and keeps them until it is ended.
 #include <windows.h>
+#include <winternl.h>
 
+#include <cstdio>
 #include <cstring>
 
+typedef LONG(WINAPI *NtCreateMutantProc)(HANDLE *, ACCESS_MASK, OBJECT_ATTRIBUTES *, BOOLEAN);
+
+int Hold(int argc, char **argv) {
+    if (CreateEventA(nullptr, TRUE, FALSE, argv[2]) == nullptr) {
+        return 1;
+    }
+    if (argc == 4) {
+        const auto create = reinterpret_cast<NtCreateMutantProc>(
+            reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtCreateMutant")));
+        WCHAR name[] = L"\\PendingRenameMutex";
+        UNICODE_STRING text = {sizeof name - sizeof(WCHAR), sizeof name, name};
+        OBJECT_ATTRIBUTES attributes = {};
+        attributes.Length = sizeof attributes;
+        attributes.ObjectName = &text;
+        attributes.Attributes = OBJ_CASE_INSENSITIVE;
+        HANDLE mutant = nullptr;
+        if (create == nullptr || create(&mutant, MUTANT_ALL_ACCESS, &attributes, strcmp(argv[3], "held") == 0) < 0) {
+            return 1;
+        }
+    }
+    printf("ready\n");
+    fflush(stdout);
+    Sleep(INFINITE);
+    return 0;
+}
+
 int main(int argc, char **argv) {
+    if (argc >= 3 && strcmp(argv[1], "hold") == 0) {
+        return Hold(argc, argv);
+    }
     HKEY key = nullptr;
     if (argc != 2 || RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                                    0, WRITE_DAC, &key) != ERROR_SUCCESS) {

@@ -32,7 +32,7 @@ import subprocess
 import sys
 import zipfile
 
-from wine_prefix import SESSION_MANAGER, Wine, WineFailure
+from wine_prefix import LOADERS, NO_RANDOMIZATION, SESSION_MANAGER, Wine, WineFailure
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "release"))
@@ -149,16 +149,43 @@ LONG_FOLDER_PAIR = {r"long folder\long name a.txt": "A", r"long folder\long name
 DAMAGED = ("The list of moves already pending for the next start cannot be read whole, and a move "
            "added to it could be lost: restart Windows first, which clears the list, then run again.")
 ODD_VALUE = "\\??\\C:\\e2e\\x.txt\0!\\??\\C:\\e2e\\y.txt\0\0".encode("utf-16-le") + b"\0"
+# Readable whole, but not with one more line: Quarvel's own would cut it.
+WININIT_NEARLY_32K = "[rename]\r\n" + "".join("C:\\E2E\\NOFILE%04d.TXT=C:\\E2E\\NOSRC%04d.TXT\r\n" % (n, n)
+                                             for n in range(761)) + "C:\\E2E\\F.TXT=C:\\E2E\\G.TXT\r\n"
 WININIT_OVER_32K = "[rename]\r\n" + "".join("C:\\E2E\\NOFILE%04d.TXT=C:\\E2E\\NOSRC%04d.TXT\r\n" % (n, n)
                                            for n in range(900))
 
 
+LOCK_NAME_TAKEN = ("Another program holds Global\\Quarvel pending moves, the name of the lock that keeps two "
+                   "registrations apart, so Quarvel cannot be sure that none runs at the same time: end that "
+                   "program, or restart Windows, then run again.")
 ELEVATE = ("Only an administrator can register a move for the restart: run Quarvel from a prompt "
            "opened with Run as administrator.\r\n").encode()
 
 
 def deny_reading(wine, deny):
     wine.run(["program", r"C:\quarvel\DenyReading.exe", "deny" if deny else "allow"])
+
+
+HOLDING = []
+
+
+def hold(wine, *what):
+    """Starts DenyReading holding an event named as Quarvel's own lock, and
+    perhaps \\PendingRenameMutex (held or free), until release()."""
+    process = subprocess.Popen(NO_RANDOMIZATION + [LOADERS[wine.programs], r"C:\quarvel\DenyReading.exe", "hold"]
+                               + list(what), env=dict(wine.env, WINELOADER=LOADERS[wine.programs]),
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    if process.stdout.readline().strip() != b"ready":
+        raise WineFailure("DenyReading hold %s did not start" % " ".join(what))
+    HOLDING.append(process)
+
+
+def release(wine):
+    while HOLDING:
+        process = HOLDING.pop()
+        process.kill()
+        process.wait()
 
 
 def write_wininit(wine, text):
@@ -376,6 +403,31 @@ CASES = [
     case("a [rename] section over 32 KiB is refused on 98", "win98", refused("a.txt", DAMAGED),
          status=4, setup=lambda wine: write_wininit(wine, WININIT_OVER_32K),
          wininit=re.escape(WININIT_OVER_32K)),
+    case("a line that would make the [rename] section too long is not written on 98", "win98",
+         refused("a.txt", DAMAGED), status=4, setup=lambda wine: write_wininit(wine, WININIT_NEARLY_32K),
+         wininit=re.escape(WININIT_NEARLY_32K)),
+    # One lock, which no other user can take first: an event named as
+    # Quarvel's own; Windows' own, held by another program, or free.
+    case("another program's event named as Quarvel's own lock", "win10",
+         refused("a.txt", LOCK_NAME_TAKEN), status=4,
+         setup=lambda wine: hold(wine, r"Global\Quarvel pending moves"), cleanup=release),
+    case("PendingRenameMutex held by another program: status 4 after the wait", "win10",
+         refused("a.txt", "Another program is registering moves for the restart: run again."), status=4,
+         setup=lambda wine: hold(wine, "unused", "held"), cleanup=release),
+    case("PendingRenameMutex free: the only lock, whoever holds Quarvel's own name", "win10",
+         outcome("Windows NT 10.0 build 18362 "), after=MOVED_PAIR,
+         setup=lambda wine: hold(wine, r"Global\Quarvel pending moves", "free"), cleanup=release, **NT),
+    # The restart renames the name it is given, not every name of the file.
+    case("a pending move onto a hard link of Destination is refused", "win10",
+         refused("a.txt", r"A move of C:\e2e\a.txt onto C:\e2e\u\b.txt" + PENDING_TEXT), status=5,
+         setup=lambda wine: link_in_u(wine, "b.txt"), pending_before=[r"\??\C:\e2e\a.txt", r"!\??\C:\e2e\u\b.txt"],
+         pending=[r"\??\C:\e2e\a.txt", r"!\??\C:\e2e\u\b.txt"],
+         after={"a.txt": None, "b.txt": "destination", r"u\b.txt": "source"}),
+    case("a pending move of another hard link of Source is no conflict", "win10",
+         outcome("Windows NT 10.0 build 18362 "), setup=lambda wine: link_in_u(wine, "a.txt"),
+         pending_before=[r"\??\C:\e2e\u\a.txt", r"\??\C:\e2e\zz.txt"],
+         pending=[r"\??\C:\e2e\u\a.txt", r"\??\C:\e2e\zz.txt"] + NT_PAIR,
+         after={"a.txt": None, "b.txt": "source", "zz.txt": "source"}),
     case("a b, then b a, is refused on 98", "win98", refused("b.txt", A_ONTO_B),
          args=["b.txt", "a.txt"], earlier=[["a.txt", "b.txt"]], status=5, after=MOVED_PAIR, **WIN9X),
     case("the same pair twice on 98", "win98", outcome("Windows 98 4.10 build 2222  A "),
@@ -408,6 +460,11 @@ CASES = [
          report("a?b?31m?????", "File not found."), args=["a\u0085b\u009b31m\u2028\u2029\u200e\u200f\u061c", "b.txt"],
          status=2),
 ]
+
+
+def link_in_u(wine, name):
+    os.makedirs(host_path(wine, "u"))
+    os.link(host_path(wine, name), host_path(wine, "u\\" + name))
 
 
 def beside(wine, name, present=True):
