@@ -111,6 +111,7 @@ void Nothing() {}
 
 // Over MAX_PATH: NT takes it in the \\?\ form.
 const std::string longPath = "C:\\" + std::string(300, 'd') + ".txt";
+const std::string longShare = "\\\\server\\share\\" + std::string(300, 'd') + ".txt";
 const std::string noAnsiForm =
     "No mapping for the Unicode character exists in the target multi-byte code page.\r\n";
 
@@ -137,12 +138,12 @@ void Pending(const std::vector<std::string> &first, const std::vector<std::strin
     }
 }
 // Before Vista: no final paths, and no ordinal comparison.
-void BeforeVista() { fake.missing = {"GetFinalPathNameByHandleW", "CompareStringOrdinal"}; }
+void BeforeVista() { fake.version.dwMajorVersion = 5, fake.version.dwMinorVersion = 1; }
 const std::string volume = "\\\\?\\Volume{8a7e1f2c-0000-0000-0000-100000000000}\\";
 const std::string volumeSource = volume + "src.txt", volumeDestination = volume + "dst.txt";
 const std::string busy = "Another program is registering moves for the restart: run again.\n";
 const std::string notKept = "Windows did not keep the request in the list for the next start: run again.\n";
-const std::string lockNameTaken = "Another program holds Quarvel pending moves, the name of the lock that keeps two "
+const std::string lockNameTaken = "Another program holds Global\\Quarvel pending moves, the name of the lock that keeps two "
                                   "registrations apart, so Quarvel cannot be sure that none runs at the same time: "
                                   "end that program, or restart Windows, then run again.\n";
 const std::string damaged = "The list of moves already pending for the next start cannot be read whole, and a "
@@ -308,6 +309,11 @@ const MoveCase moveCases[] = {
     {"NtSourceOnShare", nt, "\\\\server\\share\\src.txt", "dst.txt", Nothing, CannotCarryOut,
      {"SearchPathW(null, \\\\server\\share\\src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
      "Error with: \\\\server\\share\\src.txt. " + network},
+    {"NtShareOverMaxPathIsNetwork", nt, longShare.c_str(), "dst.txt",
+     [] { fake.files["\\\\?\\UNC\\" + longShare.substr(2)] = "\\\\?\\UNC\\" + longShare.substr(2); },
+     CannotCarryOut,
+     {"SearchPathW(null, \\\\?\\UNC\\" + longShare.substr(2) + ", null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
+     "Error with: " + longShare + ". " + network},
     {"Win9xDestinationOnNetworkDrive", win9x, "src.txt", "N:\\dst.txt", Nothing, CannotCarryOut,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, N:\\dst.txt, null, 260)"},
      "Error with: N:\\dst.txt. " + network},
@@ -379,6 +385,11 @@ const MoveCase moveCases[] = {
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
       "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\work\\dst.txt, 5)"},
      ""},
+    {"XpSubstLettersTranslated", nt, "S:\\src.txt", "S:\\dst.txt", [] { SubstLetter(), BeforeVista(); }, Success,
+     {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+     ""},
     {"Win9xSubstLetterTranslated", win9x, "src.txt", "S:\\dst.txt", SubstLetter, Success,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)",
       "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
@@ -419,10 +430,6 @@ const MoveCase moveCases[] = {
     {"NtSourceIsLink", nt, "src.txt", "dst.txt", SourceIsLink, CannotCarryOut,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
      "Error with: src.txt. " + link},
-    {"Win9xDestinationIsLink", win9x, "src.txt", "dst.txt",
-     [] { fake.attributes["C:\\work\\dst.txt"] = FILE_ATTRIBUTE_REPARSE_POINT; }, CannotCarryOut,
-     {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)"},
-     "Error with: dst.txt. " + link},
     {"NtOtherVolume", nt, "src.txt", "C:\\mnt\\dst.txt", Nothing, CannotCarryOut,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, C:\\mnt\\dst.txt, null, 32768)"},
      "Error with: src.txt. " + otherDrive},
@@ -715,6 +722,8 @@ const MoveCase moveCases[] = {
     // One registration at a time, read back; lists that cannot be read whole.
     {"NtLocksBusy", nt, "src.txt", "dst.txt", [] { fake.waitResult = WAIT_TIMEOUT; }, RegistrationFailed,
      ntChecked, "Error with: src.txt. " + busy},
+    {"NtWaitFailed", nt, "src.txt", "dst.txt", [] { fake.waitResult = WAIT_FAILED; },
+     RegistrationFailed, ntChecked, "Error with: src.txt. System error 6.\n"},
     {"NtRegistrationNotReadBack", nt, "src.txt", "dst.txt", [] { fake.registrationKept = false; },
      RegistrationFailed, ntMoved, "Error with: src.txt. " + notKept},
     {"Win9xRegistrationNotReadBack", win9x, "src.txt", "dst.txt", [] { fake.registrationKept = false; },
@@ -728,9 +737,9 @@ const MoveCase moveCases[] = {
      [] { fake.renameSection.assign(1200, "C:\\TEMP\\NEWFILE.DLL=C:\\TEMP\\OLDFILE.DLL"); },
      RegistrationFailed, win9xChecked, "Error with: src.txt. " + damaged},
     // The lock: a name of Quarvel's own that another program holds.
-    {"NtOwnLockNameTakenByAnEvent", nt, "src.txt", "dst.txt", [] { fake.mutexError = ERROR_INVALID_HANDLE; },
+    {"NtOwnLockNameTakenByAnEvent", nt, "src.txt", "dst.txt", [] { fake.boundaryMissing = true, fake.mutexError = ERROR_INVALID_HANDLE; },
      RegistrationFailed, ntChecked, "Error with: src.txt. " + lockNameTaken},
-    {"NtOwnLockNameTakenByAMutexClosedToUs", nt, "src.txt", "dst.txt", [] { fake.mutexError = ERROR_ACCESS_DENIED; },
+    {"NtOwnLockNameTakenByAMutexClosedToUs", nt, "src.txt", "dst.txt", [] { fake.boundaryMissing = true, fake.mutexError = ERROR_ACCESS_DENIED; },
      RegistrationFailed, ntChecked, "Error with: src.txt. " + lockNameTaken},
     // Hard links: the restart renames the name it is given.
     {"NtHardLinkOfDestinationPendingIsNotThePair", nt, "src.txt", "dst.txt",
@@ -789,6 +798,7 @@ const MoveCase moveCases[] = {
     Damaged("NtOddByteCount", [] { Pending(NT_PAIR), fake.pendingCut = 1; }),
     Damaged("NtOneZeroAtTheEnd", [] { Pending(NT_PAIR), fake.pendingCut = 2; }),
     Damaged("NtNoZeroAtTheEnd", [] { Pending(NT_PAIR), fake.pendingCut = 4; }),
+    Damaged("NtValueKeepsGrowing", [] { Pending(NT_PAIR), fake.pendingGrows = true; }),
     Damaged("NtNotAList", [] { Pending(NT_PAIR), fake.pendingType = REG_SZ; }),
     Damaged("NtLoneSource", [] { Pending({"\\??\\C:\\a.txt", "", "\\??\\C:\\b.txt"}); }),
     Damaged("NtEmptySourceFirst", [] { Pending({"", "\\??\\C:\\a.txt", "\\??\\C:\\b.txt"}); }),
@@ -898,9 +908,10 @@ const LockCase lockCases[] = {
     {"GlobalNameWhereThereAreNoBoundaries", [] { Vista(), fake.boundaryMissing = true; },
      {"NtOpenMutant(\\PendingRenameMutex, 1048576)", namespaced[0], "CreateMutexA(Global\\Quarvel pending moves)",
       "WaitForSingleObject(own, 30000)", reads, registers, reads, "ReleaseMutex(own)"}},
-    {"AbandonedIsTaken", [] { fake.waitResult = WAIT_ABANDONED; },
+    {"AbandonedIsTakenOnNt4", [] { fake.waitResult = WAIT_ABANDONED, fake.version.dwMajorVersion = 4; },
      {"NtOpenMutant(\\PendingRenameMutex, 1048576)", "CreateMutexA(Quarvel pending moves)",
-      "WaitForSingleObject(own, 30000)", reads, registers, reads, "ReleaseMutex(own)"}},
+      "WaitForSingleObject(own, 30000)", reads, "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)", reads,
+      "ReleaseMutex(own)"}},
 };
 
 class LockTest : public testing::TestWithParam<LockCase> {};

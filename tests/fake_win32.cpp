@@ -156,11 +156,11 @@ FARPROC Exported(Function function) {
 void ResetFake() {
     FlushConsole();  // whatever an earlier test left unwritten
     fake = FakeWindows();
-    fake.version.dwMajorVersion = 4;
-    fake.version.dwMinorVersion = 0;
-    fake.version.dwBuildNumber = 1381;
+    fake.version.dwMajorVersion = 6;
+    fake.version.dwMinorVersion = 1;
+    fake.version.dwBuildNumber = 7601;
     fake.version.dwPlatformId = VER_PLATFORM_WIN32_NT;
-    strcpy(fake.version.szCSDVersion, "Service Pack 6");
+    strcpy(fake.version.szCSDVersion, "Service Pack 1");
     fake.messages[ERROR_FILE_NOT_FOUND] = "The system cannot find the file specified.\r\n";
     fake.messages[ERROR_ACCESS_DENIED] = "Access is denied.\r\n";
     fake.messages[ERROR_NOT_SAME_DEVICE] = "The system cannot move the file to a different disk drive.\r\n";
@@ -597,6 +597,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE mutex, DWORD milliseconds) {
     Record(std::string("WaitForSingleObject(") + (mutex == &fake.systemMutex ? "system" : "own") + ", " +
            std::to_string(milliseconds) + ")");
     fake.lockHeld = fake.waitResult == WAIT_OBJECT_0 || fake.waitResult == WAIT_ABANDONED;
+    fake.lastError = fake.waitResult == WAIT_FAILED ? ERROR_INVALID_HANDLE : fake.lastError;
     return fake.waitResult;
 }
 
@@ -722,7 +723,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, 
     const std::string local = deviceForm ? path.substr(4) : path;
     for (const auto &file : fake.files) {
         if (file.second == path || file.second == local) {
-            fake.finalPaths.emplace(path, "\\\\?\\" + local);
+            // A share's final path is \\?\UNC\server\share\...
+            fake.finalPaths.emplace(path, local.compare(0, 2, "\\\\") == 0 ? "\\\\?\\UNC\\" + local.substr(2)
+                                                                       : "\\\\?\\" + local);
         }
     }
     auto found = fake.finalPaths.find(path);
@@ -828,10 +831,12 @@ LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD, LPDWORD type, LPBY
     if (type != nullptr) {
         *type = fake.pendingType;
     }
-    const DWORD needed = static_cast<DWORD>(value.size() * sizeof(WCHAR) - fake.pendingCut);
+    static DWORD growth = 0;
+    growth = fake.pendingGrows ? growth + 2 : 0;
+    const DWORD needed = static_cast<DWORD>(value.size() * sizeof(WCHAR) - fake.pendingCut + growth);
     const bool fits = data != nullptr && *size >= needed;
     if (fits) {
-        memcpy(data, value.data(), needed);
+        memcpy(data, value.data(), needed - growth);
     }
     *size = needed;
     return fits || data == nullptr ? ERROR_SUCCESS : ERROR_MORE_DATA;
@@ -932,6 +937,13 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     if (version >= 602 && strcmp(name, "GetFileInformationByHandleEx") == 0) {
         return Exported(&FakeGetFileInformationByHandleEx);
     }
+    // What older Windows lack: GetVolumePathNameW before 2000, the final
+    // path and the ordinal comparison before Vista.
+    const DWORD release = fake.version.dwMajorVersion * 100 + fake.version.dwMinorVersion;
+    const bool vistaOnly = strcmp(name, "GetFinalPathNameByHandleW") == 0 || strcmp(name, "CompareStringOrdinal") == 0;
+    if ((release < 600 && vistaOnly) || (release < 500 && strcmp(name, "GetVolumePathNameW") == 0)) {
+        return nullptr;
+    }
     const auto found = kernel32.find(name);
     if (found != kernel32.end()) {
         return found->second;
@@ -991,6 +1003,7 @@ DWORD WINAPI GetFullPathNameW(LPCWSTR nameText, DWORD bufferLength, LPWSTR buffe
             path += (path.empty() ? "" : "\\") + folder;
         }
     }
+    path = name.compare(0, 2, "\\\\") == 0 ? "\\\\" + path : path;  // \\server\share
     return CopyPath(Widen(path), buffer, bufferLength);
 }
 

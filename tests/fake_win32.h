@@ -84,6 +84,7 @@ struct FakeWindows {
     DWORD registryError = ERROR_ACCESS_DENIED;
     DWORD pendingType = REG_MULTI_SZ;
     size_t pendingCut = 0;
+    bool pendingGrows = false;  // longer each time it is read
     std::vector<std::string> renameSection;
 
     // The two registering calls: what they return and the error they leave.
@@ -166,7 +167,7 @@ struct FakeWindows {
 
 extern FakeWindows fake;
 
-// Starts every test from the same state: Windows NT 4.0, no files, the
+// Starts every test from the same state: Windows 7 SP1, no files, the
 // system's usual texts for the codes the program meets.
 void ResetFake();
 

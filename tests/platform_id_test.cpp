@@ -86,8 +86,8 @@ TEST(IdentifyOs, QueriesWithTheRecordSize) {
     ResetFake();
     const OsIdentity identity = IdentifyOs();
     EXPECT_EQ(fake.calls, std::vector<std::string>{"GetVersionExA(148)"});
-    EXPECT_STREQ(identity.description, "Windows NT 4.0 build 1381");
-    EXPECT_STREQ(identity.servicePack, "Service Pack 6");
+    EXPECT_STREQ(identity.description, "Windows NT 6.1 build 7601");
+    EXPECT_STREQ(identity.servicePack, "Service Pack 1");
 }
 
 TEST(IdentifyOs, FailedQueryIsAnUnsupportedPlatformWithAPlainText) {

@@ -21,6 +21,18 @@ void CopyServicePack(OsIdentity &identity, const OSVERSIONINFOA &info) {
 
 }  // namespace
 
+namespace {
+
+// The mechanism follows from the family alone: NT registers with
+// MoveFileEx, 95 and 98 write wininit.ini, the others cannot defer a move.
+DeferMechanism MechanismOf(OsFamily family) {
+    return family == OsFamily::WindowsNT                                       ? DeferMechanism::ReplaceAtReboot
+           : family == OsFamily::Windows95 || family == OsFamily::Windows98 ? DeferMechanism::StartupRenameList
+                                                                              : DeferMechanism::None;
+}
+
+}  // namespace
+
 OsIdentity ClassifyVersion(const OSVERSIONINFOA &info) {
     OsIdentity identity = {};
     CopyServicePack(identity, info);
@@ -36,7 +48,6 @@ OsIdentity ClassifyVersion(const OSVERSIONINFOA &info) {
     case VER_PLATFORM_WIN32s:
         FormatText(description, sizeof description, MSG_DESCRIBE_WIN32S, major, minor);
         identity.family = OsFamily::Win32s;
-        identity.mechanism = DeferMechanism::None;
         break;
     case VER_PLATFORM_WIN32_WINDOWS:
         if (info.dwMinorVersion == 0) {
@@ -48,21 +59,19 @@ OsIdentity ClassifyVersion(const OSVERSIONINFOA &info) {
                        lowBuild);
             identity.family = OsFamily::Windows98;
         }
-        identity.mechanism = DeferMechanism::StartupRenameList;
         break;
     case VER_PLATFORM_WIN32_NT:
         FormatText(description, sizeof description, MSG_DESCRIBE_WINDOWSNT, major, minor,
                    AsPrinted(info.dwBuildNumber));
         identity.family = OsFamily::WindowsNT;
-        identity.mechanism = DeferMechanism::ReplaceAtReboot;
         break;
     default:
         FormatText(description, sizeof description, MSG_DESCRIBE_UNKNOWN_PLATFORM,
                    AsPrinted(info.dwPlatformId));
         identity.family = OsFamily::Other;
-        identity.mechanism = DeferMechanism::None;
         break;
     }
+    identity.mechanism = MechanismOf(identity.family);
     return identity;
 }
 
@@ -77,6 +86,6 @@ OsIdentity IdentifyOs() {
     OsIdentity identity = {};
     FormatText(identity.description, sizeof identity.description, "%s", MSG_DESCRIBE_UNREADABLE);
     identity.family = OsFamily::Other;
-    identity.mechanism = DeferMechanism::None;
+    identity.mechanism = MechanismOf(identity.family);
     return identity;
 }

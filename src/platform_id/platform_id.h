@@ -8,7 +8,7 @@
 enum class OsFamily { Win32s, Windows95, Windows98, WindowsNT, Other };
 
 enum class DeferMechanism {
-    ReplaceAtReboot,    // MoveFileExA registers the move (Windows NT)
+    ReplaceAtReboot,    // MoveFileEx registers the move (Windows NT)
     StartupRenameList,  // an entry in the [rename] section of wininit.ini (Windows 95, 98)
     None                // the platform cannot defer a move
 };

@@ -107,6 +107,7 @@ bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data) {
         if (ToAnsi(path, ansiPath) &&
             (found = FindFirstFileA(ansiPath, &ansiData)) != INVALID_HANDLE_VALUE) {
             // The names alone: 95/98 have no reparse points.
+            data.dwReserved0 = 0;
             MultiByteToWideChar(CP_ACP, 0, ansiData.cFileName, -1, data.cFileName, MAX_PATH);
             MultiByteToWideChar(CP_ACP, 0, ansiData.cAlternateFileName, -1, data.cAlternateFileName,
                                 14);

@@ -54,8 +54,20 @@ const WCHAR *LongForm(const WCHAR *path, int which) {
         full[2] = '?';  // \\.\C:\... normalised is the same path
         return full;
     }
+    if (full[0] == '\\' && full[1] == '\\') {
+        // \\server\share\... is \\?\UNC\server\share\...: found, then
+        // refused as any network path.
+        for (DWORD at = length; at >= 2; --at) {
+            full[at + 2] = full[at];
+        }
+        const WCHAR unc[] = L"\\\\?\\UNC\\";
+        for (int i = 0; i < 8; ++i) {
+            form[i] = unc[i];
+        }
+        return form;
+    }
     if (full[1] != ':') {
-        return full;  // \\server\share\...: refused later, as any network path
+        return full;
     }
     form[0] = form[1] = form[3] = '\\';
     form[2] = '?';

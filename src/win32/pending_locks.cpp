@@ -29,9 +29,10 @@ static_assert(sizeof onlyAdministrators == 72, "the descriptor's size");
 DWORD Take(HANDLE mutex) {
     const DWORD waited = WaitForSingleObject(mutex, LockWait);
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        // A failed wait that gives no reason is still no lock.
         const DWORD error = waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : GetLastError();
         CloseHandle(mutex);
-        return error;
+        return error != ERROR_SUCCESS ? error : WAIT_TIMEOUT;
     }
     lock = mutex;
     return ERROR_SUCCESS;
