@@ -7,6 +7,7 @@
 // none and searches the two names the bench always passes, a.txt and b.txt.
 #include <windows.h>
 #include <winioctl.h>
+#include <winternl.h>
 
 #include <cstdio>
 
@@ -108,6 +109,26 @@ void QueryTokenUser() {
     }
 }
 
+// The lock Quarvel takes: Windows' own \PendingRenameMutex where it exists,
+// else a mutex of its own.
+HANDLE TakeLock() {
+    typedef LONG(WINAPI * OpenMutant)(HANDLE * mutant, DWORD access, OBJECT_ATTRIBUTES * attributes);
+    const auto open = reinterpret_cast<OpenMutant>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtOpenMutant")));
+    WCHAR name[] = L"\\PendingRenameMutex";
+    UNICODE_STRING text = {sizeof name - sizeof(WCHAR), sizeof name, name};
+    OBJECT_ATTRIBUTES attributes = {};
+    attributes.Length = sizeof attributes;
+    attributes.ObjectName = &text;
+    attributes.Attributes = OBJ_CASE_INSENSITIVE;
+    HANDLE mutex = nullptr;
+    if (open == nullptr || open(&mutex, SYNCHRONIZE, &attributes) < 0) {
+        mutex = CreateMutexA(nullptr, FALSE, "Global\\Quarvel bench");
+    }
+    WaitForSingleObject(mutex, 30000);
+    return mutex;
+}
+
 int Register(const char *source, const char *destination) {
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof info;
@@ -121,8 +142,7 @@ int Register(const char *source, const char *destination) {
         return 2;
     }
     AskVolumeDisks(sourcePath);
-    const HANDLE mutex = CreateMutexA(nullptr, FALSE, "Global\\Quarvel bench");
-    WaitForSingleObject(mutex, 30000);
+    const HANDLE mutex = TakeLock();
     ReadPendingValues();
     QueryTokenUser();
     MoveFileExA(sourcePath, destinationPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
