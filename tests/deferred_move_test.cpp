@@ -795,9 +795,11 @@ const MoveCase moveCases[] = {
     {"Win9xLineThatWouldCutTheSectionIsNotWritten", win9x, "src.txt", "dst.txt",
      [] { fake.renameSection.assign(819, "C:\\TEMP\\NEWFILE.DLL=C:\\TEMP\\OLDFILE.DLL"); },
      RegistrationFailed, win9xChecked, "Error with: src.txt. " + damaged},
-    Damaged("NtOddByteCount", [] { Pending(NT_PAIR), fake.pendingCut = 1; }),
+    Damaged("NtOddByteCount", [] { Pending(NT_PAIR), fake.pendingCut = -1; }),
     Damaged("NtOneZeroAtTheEnd", [] { Pending(NT_PAIR), fake.pendingCut = 2; }),
-    Damaged("NtNoZeroAtTheEnd", [] { Pending(NT_PAIR), fake.pendingCut = 4; }),
+    // A delete, then a name that the cut leaves without its zero, where the
+    // list would otherwise end.
+    Damaged("NtNoZeroAtTheEnd", [] { Pending({"\\??\\C:\\a.txt", "", "\\??\\C:\\b.txt"}), fake.pendingCut = 4; }),
     Damaged("NtValueKeepsGrowing", [] { Pending(NT_PAIR), fake.pendingGrows = true; }),
     Damaged("NtNotAList", [] { Pending(NT_PAIR), fake.pendingType = REG_SZ; }),
     Damaged("NtLoneSource", [] { Pending({"\\??\\C:\\a.txt", "", "\\??\\C:\\b.txt"}); }),

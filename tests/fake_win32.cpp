@@ -833,7 +833,10 @@ LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD, LPDWORD type, LPBY
     }
     static DWORD growth = 0;
     growth = fake.pendingGrows ? growth + 2 : 0;
-    const DWORD needed = static_cast<DWORD>(value.size() * sizeof(WCHAR) - fake.pendingCut + growth);
+    // The cut is in Windows' bytes, two to a character; a character is
+    // wider here.
+    const DWORD needed = static_cast<DWORD>((value.size() * 2 - fake.pendingCut) * sizeof(WCHAR) / 2 + growth);
+    value += L'\0';  // room for a byte more than the value holds
     const bool fits = data != nullptr && *size >= needed;
     if (fits) {
         memcpy(data, value.data(), needed - growth);

@@ -83,7 +83,7 @@ struct FakeWindows {
     std::map<std::string, std::vector<std::string>> pending;
     DWORD registryError = ERROR_ACCESS_DENIED;
     DWORD pendingType = REG_MULTI_SZ;
-    size_t pendingCut = 0;
+    int pendingCut = 0;  // in Windows' bytes; -1: one byte more
     bool pendingGrows = false;  // longer each time it is read
     std::vector<std::string> renameSection;
 
