@@ -58,7 +58,6 @@ TEST_P(ClassifyVersionTest, DescribesFamilyAndMechanism) {
     const OsIdentity identity =
         ClassifyVersion(Record(c.platformId, c.major, c.minor, c.build, c.csd));
     EXPECT_STREQ(identity.description, c.description);
-    EXPECT_STREQ(identity.servicePack, c.csd);
     EXPECT_EQ(identity.family, c.family);
     EXPECT_EQ(identity.mechanism, c.mechanism);
 }
@@ -87,7 +86,6 @@ TEST(IdentifyOs, QueriesWithTheRecordSize) {
     const OsIdentity identity = IdentifyOs();
     EXPECT_EQ(fake.calls, std::vector<std::string>{"GetVersionExA(148)"});
     EXPECT_STREQ(identity.description, "Windows NT 6.1 build 7601");
-    EXPECT_STREQ(identity.servicePack, "Service Pack 1");
 }
 
 TEST(IdentifyOs, FailedQueryIsAnUnsupportedPlatformWithAPlainText) {

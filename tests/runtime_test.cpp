@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "fake_win32.h"
-#include "messages.h"
 #include "runtime/runtime.h"
 #include "win32/names.h"
 
@@ -165,21 +164,6 @@ TEST(Format, FormatTextCutsAndTerminates) {
     char small[6];
     FormatText(small, sizeof small, "%s-%ld", "abc", 12345L);
     EXPECT_STREQ(small, "abc-1");
-}
-
-TEST(Format, EveryMessageUsesOnlyConversionsTheFormatterKnows) {
-    const char *messages[] = {
-        MSG_BANNER, MSG_USAGE, MSG_NOT_SUPPORTED, MSG_OUTCOME, MSG_ERROR_WITH, MSG_ERROR_CODE,
-        MSG_NO_REASON, MSG_NOT_A_FILE, MSG_ON_NETWORK_DRIVE, MSG_SAME_FILE, MSG_SHORT_NAME_ONLY,
-        MSG_STREAM_NAME, MSG_NO_FINAL_PATH, MSG_IN_PENDING_MOVE, MSG_IN_PENDING_DELETE,
-        MSG_DESCRIBE_WIN32S, MSG_DESCRIBE_WINDOWS95, MSG_DESCRIBE_WINDOWS98,
-        MSG_DESCRIBE_WINDOWSNT, MSG_DESCRIBE_UNKNOWN_PLATFORM, MSG_DESCRIBE_UNREADABLE,
-    };
-    for (const char *message : messages) {
-        EXPECT_TRUE(IsSupportedFormat(message)) << message;
-    }
-    EXPECT_FALSE(IsSupportedFormat("%d"));
-    EXPECT_FALSE(IsSupportedFormat("%"));
 }
 
 // Each "\n" goes out as CR LF, a CR already there stays, and text longer

@@ -136,19 +136,6 @@ bool AppendFormattedV(TextBuffer &buffer, const char *format, va_list arguments)
     return true;
 }
 
-bool IsSupportedFormat(const char *format) {
-    for (const char *c = format; *c != '\0'; ++c) {
-        if (*c == '%') {
-            const size_t length = ConversionLength(c + 1);
-            if (length == 0) {
-                return false;
-            }
-            c += length;
-        }
-    }
-    return true;
-}
-
 void FormatText(char *buffer, size_t size, const char *format, ...) {
     if (size == 0) {
         return;

@@ -50,8 +50,6 @@ void AppendWideText(TextBuffer &buffer, const WCHAR *text, bool name);
 // reads an argument.
 bool AppendFormattedV(TextBuffer &buffer, const char *format, va_list arguments);
 
-// Whether every conversion in the format is one that AppendFormattedV knows.
-bool IsSupportedFormat(const char *format);
 
 // Formats into a buffer of `size` bytes, always terminated, cut if too long.
 void FormatText(char *buffer, size_t size, const char *format, ...) QUARVEL_PRINTF(3, 4);

@@ -4,7 +4,8 @@
 // allow" leaves only the entry that allows. Ends with status 0 if it could.
 // "DenyReading hold NAME [held|free]" creates an event named NAME, and with
 // held or free also \PendingRenameMutex, as the Session Manager does, owned
-// or not; it prints "ready" and keeps them until it is ended.
+// or not; it prints "ready" and keeps them until it is ended. A NAME with a
+// drive (C:\...) is a file instead, held open to read, shared for reading alone.
 #include <windows.h>
 #include <winternl.h>
 
@@ -14,7 +15,9 @@
 typedef LONG(WINAPI *NtCreateMutantProc)(HANDLE *, ACCESS_MASK, OBJECT_ATTRIBUTES *, BOOLEAN);
 
 int Hold(int argc, char **argv) {
-    if (CreateEventA(nullptr, TRUE, FALSE, argv[2]) == nullptr) {
+    if (argv[2][1] == ':' ? CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                        nullptr) == INVALID_HANDLE_VALUE
+                          : CreateEventA(nullptr, TRUE, FALSE, argv[2]) == nullptr) {
         return 1;
     }
     if (argc == 4) {

@@ -15,7 +15,7 @@ under test (with an offline timestamp), and its detached signature, put in
 both copies' signatures/, is attached to each rebuild: both must give the
 same bytes, which verify, and without the signature are the build's; the zip
 holds the signed executable. The other architecture's signature, offered
-instead, must stop the release and leave no zip. The winget and Scoop
+instead, must stop the release, saying that it does not fit, and leave no zip. The winget and Scoop
 manifests must carry the zip's digest, validate against winget's and Scoop's
 own schemas (schemas/, with Debian's python3-jsonschema), begin with
 winget's schema header lines, and Scoop's checkver, replayed against a
@@ -107,12 +107,11 @@ def sign(source_dir, exe, folder, keys):
 
 
 def build(folder, preset, target, env=None):
-    """Builds a target of a copy of the sources; False if the build fails."""
-    done = [subprocess.run(command, cwd=folder, env=env, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
+    """Builds a target of a copy of the sources: whether it built, and what it printed."""
+    done = [subprocess.run(command, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
             for command in (["cmake", "--preset", preset],
                             ["cmake", "--build", "--preset", preset, "--target", target])]
-    return all(d.returncode == 0 for d in done)
+    return all(d.returncode == 0 for d in done), b"".join(d.stdout for d in done).decode(errors="replace")
 
 
 def signed_release(platform, source_dir, exe, work_dir, zip_name):
@@ -130,7 +129,7 @@ def signed_release(platform, source_dir, exe, work_dir, zip_name):
         os.makedirs(os.path.join(folder, "signatures"), exist_ok=True)
         shutil.copy(signature, os.path.join(folder, "signatures", signature_name))
         releases.append(os.path.join(folder, "build", preset, "release"))
-        if not build(folder, preset, "release_zip", env):
+        if not build(folder, preset, "release_zip", env)[0]:
             return problems + ["the release with the signature attached failed in %s" % copy]
     signed = read(os.path.join(releases[0], platform, "Quarvel.exe"))
     for name in (zip_name, platform + "/Quarvel.exe", platform + "/unsigned/Quarvel.exe", "SHA256SUMS"):
@@ -155,13 +154,16 @@ def signed_release(platform, source_dir, exe, work_dir, zip_name):
 
     # The other architecture's signature stops the release, leaving no zip.
     other = os.path.join(work_dir, "a")
-    if not build(other, PRESETS[OTHER[platform]], "Quarvel"):
+    if not build(other, PRESETS[OTHER[platform]], "Quarvel")[0]:
         return problems + ["the %s build failed" % OTHER[platform]]
     foreign = sign(source_dir, os.path.join(other, "build", PRESETS[OTHER[platform]], "Quarvel.exe"),
                    os.path.join(work_dir, "foreign"), keys)
-    shutil.copy(foreign, os.path.join(work_dir, "b", "signatures", signature_name))
-    if build(os.path.join(work_dir, "b"), preset, "release_zip", env):
-        problems.append("the %s signature was attached to the %s build" % (OTHER[platform], platform))
+    offered = os.path.join(work_dir, "b", "signatures", signature_name)
+    shutil.copy(foreign, offered)
+    built, said = build(os.path.join(work_dir, "b"), preset, "release_zip", env)
+    if built or "no release made, the signature does not fit: " + offered not in said:
+        problems.append("the %s signature was not refused as one that does not fit the %s build: %s"
+                        % (OTHER[platform], platform, said[-500:]))
     if os.path.exists(releases[1]) and os.listdir(releases[1]):
         problems.append("a failed signed release left %s" % os.listdir(releases[1]))
     return problems
@@ -223,7 +225,7 @@ def build_copy(preset, source_dir, folder):
         if os.path.isfile(os.path.join(source_dir, name)):
             os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
             shutil.copy2(os.path.join(source_dir, name), os.path.join(folder, name))
-    if not build(folder, preset, "release_zip"):
+    if not build(folder, preset, "release_zip")[0]:
         raise RuntimeError("the release did not build in %s" % folder)
     return os.path.join(folder, "build", preset)
 
