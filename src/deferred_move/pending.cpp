@@ -278,9 +278,10 @@ bool kept;
 bool NotesOurs(const PendingMove &move) {
     const bool wininit = request.mechanism == DeferMechanism::StartupRenameList;
     const WCHAR(&registered)[2][MaxPath] = wininit ? request.shortPaths : request.realPaths;
-    kept = kept || (readBack[move.list]++ >= request.counts[move.list] && move.replaces &&
-                    SameName(LocalPath(move.source), LocalPath(registered[SourceFile])) &&
-                    SameName(LocalPath(move.destination), LocalPath(registered[DestinationFile])));
+    // The first it finds ends the reading.
+    kept = readBack[move.list]++ >= request.counts[move.list] && move.replaces &&
+           SameName(LocalPath(move.source), LocalPath(registered[SourceFile])) &&
+           SameName(LocalPath(move.destination), LocalPath(registered[DestinationFile]));
     return kept;
 }
 

@@ -51,19 +51,6 @@ ExitStatus Refuse(const WCHAR *argument, DWORD reason, ExitStatus status = Canno
     return status;
 }
 
-// Adds "destination=source" to the [rename] section of wininit.ini in the
-// Windows directory, by the short (8.3) names: Windows 95 and 98 carry that
-// section out before long file names are available. The second call writes
-// the system's cached copy of the file out to disk; it is documented to
-// return FALSE, so its result says nothing.
-bool AddToStartupRenameList(const WCHAR *shortSource, const WCHAR *shortDestination) {
-    if (!AddRenameEntry(shortSource, shortDestination)) {
-        return false;
-    }
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "wininit.ini");
-    return true;
-}
-
 // The request, up to its registration read back; the lock may still be
 // held when it returns, and what it refused is reported after.
 ExitStatus Register(const WCHAR *source, const WCHAR *destination, DeferMechanism mechanism) {
@@ -110,11 +97,12 @@ ExitStatus Register(const WCHAR *source, const WCHAR *destination, DeferMechanis
         TurnRedirectionOn();
         return Success;
     }
-    // NT registers where the files really lie, 95/98 by the short names.
+    // NT registers where the files really lie; 95/98 by the short (8.3)
+    // names, as WININIT runs before long file names are available.
     const bool registered =
-        mechanism == DeferMechanism::ReplaceAtReboot
-            ? MoveAtReboot(request.realPaths[SourceFile], request.realPaths[DestinationFile]) != FALSE
-            : AddToStartupRenameList(request.shortPaths[SourceFile], request.shortPaths[DestinationFile]);
+        (mechanism == DeferMechanism::ReplaceAtReboot
+             ? MoveAtReboot(request.realPaths[SourceFile], request.realPaths[DestinationFile])
+             : AddRenameEntry(request.shortPaths[SourceFile], request.shortPaths[DestinationFile])) != FALSE;
     if (!registered) {
         // A [rename] section that would no longer be read whole, refused
         // before anything was written.

@@ -126,5 +126,11 @@ BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination) {
     if (sectionLength + line >= SectionRoom - 2) {
         return FailWith(ERROR_MORE_DATA);
     }
-    return WritePrivateProfileStringA("rename", ansiDestination, ansiSource, "wininit.ini");
+    if (!WritePrivateProfileStringA("rename", ansiDestination, ansiSource, "wininit.ini")) {
+        return FALSE;
+    }
+    // Writes the system's cached copy of the file out to disk; documented to
+    // return FALSE, so its result says nothing.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "wininit.ini");
+    return TRUE;
 }

@@ -44,8 +44,9 @@ DWORD ReadPendingValues(const WCHAR *const (&names)[2], RegistryValue (&values)[
 DWORD ReadRenameSection(WCHAR (&lines)[MaxPath]);
 
 // Registers a move for the restart: on NT through MoveFileEx, replacing
-// Destination; on 95/98 as a line of wininit.ini's [rename] section, by the
-// names' exact ANSI forms.
+// Destination; on 95/98 as a "destination=source" line of wininit.ini's
+// [rename] section in the Windows folder, by the names' exact ANSI forms,
+// with the system's cached copy of the file then written out.
 BOOL MoveAtReboot(const WCHAR *source, const WCHAR *destination);
 BOOL AddRenameEntry(const WCHAR *source, const WCHAR *destination);
 
