@@ -16,7 +16,9 @@ lines passed exactly by ARGV_LAUNCH, and runs one case with the Quarvel.exe
 taken from RELEASE_ZIP, the file users download, signed: where the zip's
 carries no signature yet, one of a throwaway key is attached to it, as
 script/release attaches the maintainers'. DENY_READING denies reading the
-pending moves for one case. The prefix's wineserver is stopped at the end,
+pending moves for one case. The installer examples of docs/installers.md are
+built with makensis for ARCH and run silently, with the cmd script, beside
+QUARVEL_EXE. The prefix's wineserver is stopped at the end,
 pass or fail.
 
 Where the 32-bit build's Wine cannot start (not installed, or a kernel that
