@@ -5,7 +5,8 @@ quote.
 Usage: check_docs.py SOURCE_DIR
 
 Every relative link must lead to a file, and its #anchor to a heading there.
-The README's exit status table must hold the program's statuses. A quoted
+The README's exit status table must hold the program's statuses, and
+none of its table cells be over 150 characters. A quoted
 text (in backticks, or a line of a code block) that begins as one of the
 program's messages (src/messages.h) must be that message; the reference's
 Messages section must hold every one, with the status each end-to-end case
@@ -123,6 +124,8 @@ def main():
         problems += ["%s: %s" % (document, p) for q in quotes(text) for p in check_quote(q, patterns, lines)]
 
     readme, reference = read("README.md"), read("docs/reference.md")
+    problems += ["README.md: a table cell of %d characters" % len(cell) for row in re.findall(r"^\|.*", readme, re.M)
+                 for cell in row.strip("|").split(" | ") if len(cell.strip()) > 150]
     statuses = set(re.findall(r"^\s*\w+ = (\d+),?", read("src/deferred_move/deferred_move.h"), re.M))
     if [s for s, _ in status_table(readme, "## Exit status")] != sorted(statuses):
         problems.append("README's exit status table does not list the statuses %s" % sorted(statuses))
