@@ -760,11 +760,11 @@ def check_installers(wine, exe):
         installers.append(r"C:\setup\%s" % re.search(r'^OutFile "(.+)"', script, re.M).group(1))
     with open(os.path.join(setup, "update.cmd"), "w", newline="\r\n") as f:
         f.write(examples("bat")[0])
-    with open(os.path.join(app, "library.dll"), "w") as f:
-        f.write("old")
-    for name in ("update.log", "library.new"):
+    for name in ("update.log", "library.new", "library.dll"):
         if os.path.exists(os.path.join(app, name)):
             os.remove(os.path.join(app, name))
+    with open(os.path.join(app, "library.dll"), "w") as f:
+        f.write("old")
     wine.clear_pending_renames()
     wine.set_version("win10")
     said = BANNER + outcome("Windows NT 10.0 build 18362 ")
