@@ -52,14 +52,15 @@ def quotes(text):
 
 
 def messages():
-    """Each line the program prints, as a pattern; a failure's reason follows
-    "Error with: <argument>. ", and the pending ones end alike."""
+    """Each line the program prints, "%s" and the like where it varies: a
+    failure's reason follows "Error with: <argument>. ", and the reports of
+    what is already pending end alike."""
     header = read("src/messages.h").replace("QUARVEL_VERSION_TEXT", '"%s"')
     texts = {}
     for name, body in re.findall(r'#define (MSG_\w+)[\s\\]+((?:L?"(?:[^"\\]|\\.)*"[\s\\]*)+)', header):
         texts[name] = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', body)).encode().decode("unicode_escape")
     tail = texts.pop("MSG_PENDING_TAIL")
-    for name in [n for n in texts if "PENDING_" in n and n.startswith("MSG_") and "LIST" not in n]:
+    for name in [n for n in texts if re.match("MSG_(IN_PENDING|FOLDER_)", n)]:
         texts[name] += tail
     texts["MSG_ERROR_WITH"] += "%s"
     return [line for text in texts.values() for line in text.split("\n") if line.strip()]
@@ -126,7 +127,7 @@ def main():
     readme, reference = read("README.md"), read("docs/reference.md")
     problems += ["README.md: a table cell of %d characters" % len(cell) for row in re.findall(r"^\|.*", readme, re.M)
                  for cell in row.strip("|").split(" | ") if len(cell.strip()) > 150]
-    statuses = set(re.findall(r"^\s*\w+ = (\d+),?", read("src/deferred_move/deferred_move.h"), re.M))
+    statuses = re.findall(r"\w+ = (\d+)", read("src/deferred_move/deferred_move.h").split("enum ExitStatus")[1].split("}")[0])
     if [s for s, _ in status_table(readme, "## Exit status")] != sorted(statuses):
         problems.append("README's exit status table does not list the statuses %s" % sorted(statuses))
 
