@@ -17,7 +17,9 @@ PLATFORM/Quarvel.exe then hold the signed executable, PLATFORM/unsigned/ the
 one built, and SHA256SUMS lists all three. If anything fails, nothing is
 left in OUT_DIR. The two platforms' folders together, with both SHA256SUMS in one, make
 the release (script/release). README.txt is the part of README.md meant for
-users, turned into plain ASCII text; both text files have CR LF line ends. The zip
+users, turned into plain ASCII text: every section but those marked as not in
+it, and links into the other documents as their text (or, to a whole document,
+with its path); both text files have CR LF line ends. The zip
 is the same bytes for the same inputs: fixed times, order and attributes.
 """
 import hashlib
@@ -30,7 +32,8 @@ import tempfile
 import textwrap
 import zipfile
 
-END_OF_USER_PART = "<!-- README.txt ends here"
+# Marks a section of README.md that is not for README.txt (install, building).
+NOT_IN_README_TXT = "<!-- not in README.txt -->"
 WIDTH = 78
 # Characters Notepad on an old Windows would not show as meant.
 ASCII_FOR = {"\u2014": "-", "\u2013": "-", "\u2019": "'", "\u201c": '"', "\u201d": '"'}
@@ -41,7 +44,8 @@ def inline(text):
     text = text.replace("\\|", "|")
     text = re.sub(r"\*\*(.+?)\*\*", r"\1", text)
     text = re.sub(r"`([^`]*)`", r"\1", text)
-    return re.sub(r"\[([^\]]+)\]\(([^)]+)\)", r"\1 (\2)", text)
+    text = re.sub(r"\[([^\]]+)\]\(([^)#]+)\)", r"\1 (\2)", text)
+    return re.sub(r"\[([^\]]+)\]\([^)]+\)", r"\1", text)
 
 
 def table(rows):
@@ -60,7 +64,8 @@ def table(rows):
 
 def readme_text(markdown, version):
     """The users' part of README.md as plain text."""
-    markdown = markdown.split(END_OF_USER_PART)[0].replace("<version>", version)
+    markdown = re.sub(r"%s\n## .*?(?=^## )" % re.escape(NOT_IN_README_TXT), "", markdown,
+                      flags=re.M | re.S).replace("<version>", version)
     for char, ascii_char in ASCII_FOR.items():
         markdown = markdown.replace(char, ascii_char)
     lines, block, rows, paragraph = [], False, [], []

@@ -19,7 +19,7 @@ struct Check {
     ExitStatus status;  // the status a refusal ends with
 };
 
-// In this order; the README lists it.
+// In this order; docs/reference.md lists it.
 const Check checks[] = {
     {NamesStream, Files::Each, CannotCarryOut},
     {CannotLocate, Files::Each, CannotCarryOut},

@@ -16,7 +16,9 @@ lines passed exactly by ARGV_LAUNCH, and runs one case with the Quarvel.exe
 taken from RELEASE_ZIP, the file users download, signed: where the zip's
 carries no signature yet, one of a throwaway key is attached to it, as
 script/release attaches the maintainers'. DENY_READING denies reading the
-pending moves for one case. The prefix's wineserver is stopped at the end,
+pending moves for one case. The installer examples of docs/installers.md are
+built with makensis for ARCH and run silently, with the cmd script, beside
+QUARVEL_EXE. The prefix's wineserver is stopped at the end,
 pass or fail.
 
 Where the 32-bit build's Wine cannot start (not installed, or a kernel that
@@ -713,6 +715,84 @@ def check_splitting(wine, launch, msvcrt, runtime):
     return problems
 
 
+# The examples of docs/installers.md, as an installer runs them: the NSIS
+# ones built by makensis for the build's architecture, and the cmd script,
+# beside the Quarvel.exe under test, replacing a library of an application.
+NSIS_TARGETS = {"win64": "amd64-unicode", "win32": "x86-unicode"}
+APP = r"C:\Program Files\Example App"
+APP_PAIR = ["\\??\\%s\\library.new" % APP, "!\\??\\%s\\library.dll" % APP]
+REGISTERED, FAILED = 3010 % 256, 1603 % 256  # what Wine's exit status keeps of them
+
+
+def examples(language):
+    with open(os.path.join(SOURCE_DIR, "docs", "installers.md"), encoding="utf-8") as doc:
+        return re.findall(r"^```%s\n(.*?)^```" % language, doc.read(), re.M | re.S)
+
+
+def read_log(app):
+    path = os.path.join(app, "update.log")
+    return open(path, "rb").read() if os.path.isfile(path) else None
+
+
+def check_installers(wine, exe):
+    """Runs each installer silently, twice the first, then the cmd script:
+    each must see status 0, through ExecWait and nsExec (with its output),
+    end with 3010 and leave one entry, which the restart carries out; then
+    onto a read-only library, status 5 and 1603, and nothing registered."""
+    setup, app = os.path.join(wine.drive_c, "setup"), os.path.join(wine.drive_c, APP[3:].replace("\\", "/"))
+    os.makedirs(setup, exist_ok=True)
+    os.makedirs(app, exist_ok=True)
+    shutil.copy(exe, setup)
+    with open(os.path.join(setup, "library.dll"), "w") as f:
+        f.write("new")
+    installers = []
+    for number, script in enumerate(examples("nsis")):
+        with open(os.path.join(setup, "example%d.nsi" % number), "w") as f:
+            f.write(script)
+        try:
+            built = subprocess.run(["makensis", "-V2", "-XTarget " + NSIS_TARGETS[wine.arch],
+                                    "example%d.nsi" % number], cwd=setup, stdout=subprocess.PIPE,
+                                   stderr=subprocess.STDOUT)
+        except FileNotFoundError:
+            return ["makensis is not installed (script/bootstrap installs nsis)"]
+        if built.returncode != 0:
+            return ["makensis example%d.nsi: %s" % (number, built.stdout.decode(errors="replace"))]
+        installers.append(r"C:\setup\%s" % re.search(r'^OutFile "(.+)"', script, re.M).group(1))
+    with open(os.path.join(setup, "update.cmd"), "w", newline="\r\n") as f:
+        f.write(examples("bat")[0])
+    for name in ("update.log", "library.new", "library.dll"):
+        if os.path.exists(os.path.join(app, name)):
+            os.remove(os.path.join(app, name))
+    with open(os.path.join(app, "library.dll"), "w") as f:
+        f.write("old")
+    wine.clear_pending_renames()
+    wine.set_version("win10")
+    said = BANNER + outcome("Windows NT 10.0 build 18362 ")
+    log = b"Quarvel: status 0\r\n"
+    runs = [(installers[0], log), (installers[0], log * 2), (installers[1], log * 3 + said)]
+    problems = []
+    for installer, expected in runs:
+        result = wine.run(["wine", installer, "/S"], check=False)
+        logged = read_log(app)
+        if (result.returncode, logged) != (REGISTERED, expected):
+            problems.append("%s: status %d, logged %r" % (installer, result.returncode, logged))
+    result = wine.run(["wine", "cmd", "/c", r"C:\setup\update.cmd"], check=False)
+    if result.returncode != REGISTERED or not result.stdout.startswith(said):
+        problems.append("update.cmd: status %d, said %r" % (result.returncode, result.stdout))
+    if wine.pending_renames() != APP_PAIR:
+        problems.append("pending renames %r, expected %r" % (wine.pending_renames(), APP_PAIR))
+    wine.run(["wineboot", "-r"])
+    if open(os.path.join(app, "library.dll")).read() != "new" or os.path.exists(os.path.join(app, "library.new")):
+        problems.append("the restart did not replace library.dll")
+    os.chmod(os.path.join(app, "library.dll"), 0o444)
+    result = wine.run(["wine", installers[0], "/S"], check=False)
+    logged = read_log(app)
+    if result.returncode != FAILED or not logged.endswith(b"Quarvel: status 5\r\n") or wine.pending_renames():
+        problems.append("onto a read-only library: status %d, logged %r, pending %r"
+                        % (result.returncode, logged, wine.pending_renames()))
+    return problems
+
+
 def sign_like_a_release(exe, work_dir):
     """Signs the zip's executable as a signed release has it, unless it is."""
     def osslsigncode(*args):
@@ -768,6 +848,8 @@ def run_prefix(wine, cases, exe_source, release_zip, deny_reading_exe, argv_prog
             failures += report_line("command-line splitting equals msvcrt's on %d command lines"
                                     % len(COMMAND_LINES),
                                     problems_of(check_splitting, wine, *argv_programs))
+            failures += report_line("the installer examples of docs/installers.md, NSIS %s and cmd"
+                                    % NSIS_TARGETS[wine.arch], problems_of(check_installers, wine, exe_source))
         for case in cases:
             failures += report_line(case["name"],
                                     problems_of(run_case, wine, r"C:\quarvel\Quarvel.exe", case))
@@ -805,12 +887,12 @@ def main():
         # 64-bit build's cases must run.
         skipped = arch == "win32"
         ran_on.write("end-to-end cases %s: %s\n" % ("SKIPPED" if skipped else "FAILED", why_not))
-        print("%s %d end-to-end cases: %s" % ("SKIP" if skipped else "FAIL", len(CASES) + 1, why_not))
+        print("%s %d end-to-end cases: %s" % ("SKIP" if skipped else "FAIL", len(CASES) + 2, why_not))
         sys.exit(1 if failures or not skipped else 77)
     summary = []
     for wine, cases, argv_programs in runs:
         failed = run_prefix(wine, cases, exe_source, release_zip, sys.argv[8], argv_programs)
-        total = len(cases) + (1 if argv_programs else 0)
+        total = len(cases) + (2 if argv_programs else 0)
         summary.append("%d of %d end-to-end cases passed under %s"
                        % (total - failed, total, wine.describe()))
         failures += failed
@@ -818,7 +900,7 @@ def main():
         summary.append("%d not run: %s" % (len(not_run), NT_ONLY))
     ran_on.write("; ".join(summary) + "\n")
     print("%d passed, %d failed, %d not run"
-          % (len(CASES) + 1 - len(not_run) - failures, failures, len(not_run)))
+          % (len(CASES) + 2 - len(not_run) - failures, failures, len(not_run)))
     sys.exit(1 if failures else 0)
 
 
