@@ -5,6 +5,8 @@
 #ifndef QUARVEL_WIN32_H
 #define QUARVEL_WIN32_H
 
+#include <stddef.h>
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
