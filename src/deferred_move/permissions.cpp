@@ -198,26 +198,23 @@ UsersMay MayReplace(const WCHAR *path) {
 // `ownRights`, and on a volume that keeps permissions each folder above up
 // to the drive's or volume's root, which the restart walks (the path is the
 // final one, with junctions and mount points on the way resolved). The first
-// they may is named in `open`.
-UsersMay FolderOpen(const WCHAR *path, DWORD ownRights, bool wholePath, WCHAR (&open)[MaxPath]) {
+// they may is named in `open`. A folder whose DACL cannot be read is not
+// judged.
+bool FolderOpen(const WCHAR *path, DWORD ownRights, bool wholePath, WCHAR (&open)[MaxPath]) {
     if (!CopyText(scratch, path)) {
-        return UsersMay::Unknown;
+        return false;
     }
     const WCHAR *local = LocalPath(scratch);
-    const DWORD length = TextLength(local);
-    const WCHAR *root = local + (local[1] == ':' ? 3 : length < 49 ? length : 49);  // X:\ or \\?\Volume{GUID}\.
+    const WCHAR *root = local + (local[1] == ':' ? 3 : 49);  // X:\ or \\?\Volume{GUID}\, as IsOnOtherDrive found
     WCHAR *end = const_cast<WCHAR *>(FileName(scratch));
-    UsersMay found = UsersMay::NotChange;
     for (DWORD rights = ownRights;; rights = FolderChanges) {
         *end = 0;
-        const UsersMay folder = RightsOfUsers(scratch, rights);
-        if (folder == UsersMay::Change) {
+        if (RightsOfUsers(scratch, rights) == UsersMay::Change) {
             CopyText(open, LocalPath(scratch));
-            return folder;
+            return true;
         }
-        found = folder == UsersMay::Unknown ? folder : found;
         if (!wholePath || end <= root) {
-            return found;
+            return false;
         }
         // The folder above: up to the backslash before this one's last.
         for (--end; end > root && end[-1] != '\\'; --end) {
@@ -253,13 +250,12 @@ bool IsOpenToUsers(Request &request, int) {
     const WCHAR *destination = request.realPaths[DestinationFile];
     if (RightsOfUsers(source, FileChanges) != UsersMay::Change) {
         request.reason = FolderOpenToUsers;
-        if (FolderOpen(source, FolderChanges, KeepsPermissionsOf(request, SourceFile), request.detail) !=
-            UsersMay::Change) {
+        if (!FolderOpen(source, FolderChanges, KeepsPermissionsOf(request, SourceFile), request.detail)) {
             return false;
         }
     }
     if (KeepsPermissionsOf(request, DestinationFile) &&
-        FolderOpen(destination, FolderChanges & ~FILE_DELETE_CHILD, true, request.detail) == UsersMay::Change) {
+        FolderOpen(destination, FolderChanges & ~FILE_DELETE_CHILD, true, request.detail)) {
         request.reason = DestinationPathOpen;
         return true;
     }

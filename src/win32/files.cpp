@@ -88,7 +88,11 @@ bool FileIdentity(const WCHAR *path, FileId &id) {
 DWORD FileDacl(const WCHAR *path, BYTE *descriptor, DWORD size) {
     const auto query =
         ModuleFunction<NtQuerySecurityObjectProc>(GetModuleHandleA("ntdll.dll"), "NtQuerySecurityObject");
-    const HANDLE file = query != nullptr ? OpenForQuery(path, READ_CONTROL) : INVALID_HANDLE_VALUE;
+    if (query == nullptr) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return 0;
+    }
+    const HANDLE file = OpenForQuery(path, READ_CONTROL);
     if (file == INVALID_HANDLE_VALUE) {
         return 0;  // GetLastError tells why
     }
