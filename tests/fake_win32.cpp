@@ -999,8 +999,7 @@ UINT WINAPI GetDriveTypeW(LPCWSTR root) {
 }
 
 BOOL WINAPI GetVolumeInformationW(LPCWSTR root, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPWSTR, DWORD) {
-    const bool fat = std::count(fake.withoutAcls.begin(), fake.withoutAcls.end(), Narrow(root)) != 0;
-    *flags = GetDriveTypeW(root) == DRIVE_FIXED && !fat ? FILE_PERSISTENT_ACLS : 0;
+    *flags = std::count(fake.withoutAcls.begin(), fake.withoutAcls.end(), Narrow(root)) != 0 ? 0 : FILE_PERSISTENT_ACLS;
     return TRUE;
 }
 

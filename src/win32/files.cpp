@@ -58,7 +58,8 @@ bool OpenedFileId(HANDLE file, FileId &id) {
     FILE_ID_INFO idInfo;
     if (informationEx != nullptr && informationEx(file, FileIdInfoClass, &idInfo, sizeof idInfo)) {
         const BYTE *index = idInfo.FileId.Identifier;
-        id = FileId{{static_cast<DWORD>(idInfo.VolumeSerialNumber), static_cast<DWORD>(idInfo.VolumeSerialNumber >> 32)},
+        const ULONGLONG serial = idInfo.VolumeSerialNumber;
+        id = FileId{{static_cast<DWORD>(serial), static_cast<DWORD>(serial >> 32)},
                     {Dword(index), Dword(index + 4), Dword(index + 8), Dword(index + 12)}, true};
         return true;
     }

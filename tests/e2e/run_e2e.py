@@ -165,6 +165,7 @@ FOLDER_OPEN = ("Another account can replace a folder on its path, as the permiss
 DESTINATION_PATH_OPEN = ("Another account can change or replace it, and a folder on Destination's path, as the "
                          "permissions of %s allow, and so choose where the restart puts it: " + STAGE_SAFELY)
 OPEN_D = {"a.txt": "new", r"d\y\old.dll": "old"}
+OPEN_S = {r"s\x\new.dll": "new", "b.txt": "old"}
 
 LOCK_NAME_TAKEN = ("Another program holds Global\\Quarvel pending moves, the name of the lock that keeps two "
                    "registrations apart, so Quarvel cannot be sure that none runs at the same time: end that "
@@ -420,10 +421,11 @@ CASES = [
          setup=lambda wine: chmod(wine, {"a.txt": 0o666, "b.txt": 0o644, ".": 0o777})),
     case("a Source in a folder whose folder other users can change is refused", "win10",
          refused(r"s\x\new.dll", FOLDER_OPEN % "C:\\e2e\\s\\"), args=[r"s\x\new.dll", "b.txt"],
-         files={r"s\x\new.dll": "new", "b.txt": "old"}, after={r"s\x\new.dll": "new", "b.txt": "old"}, status=5, setup=lambda wine: chmod(wine, {"s": 0o777})),
+         files=OPEN_S, after=OPEN_S, status=5, setup=lambda wine: chmod(wine, {"s": 0o777})),
     case("Source and Destination just as open, a folder above Destination open, is refused", "win10",
          refused("a.txt", DESTINATION_PATH_OPEN % "C:\\e2e\\d\\"), args=["a.txt", r"d\y\old.dll"],
-         files=OPEN_D, after=OPEN_D, status=5, setup=lambda wine: chmod(wine, {"a.txt": 0o666, r"d\y\old.dll": 0o666, "d": 0o777})),
+         files=OPEN_D, after=OPEN_D, status=5,
+         setup=lambda wine: chmod(wine, {"a.txt": 0o666, r"d\y\old.dll": 0o666, "d": 0o777})),
     case("a closed Source, onto a Destination whose folder others can replace, moves", "win10",
          outcome("Windows NT 10.0 build 18362 "), args=["a.txt", r"d\y\old.dll"], files=OPEN_D,
          after={"a.txt": None, r"d\y\old.dll": "new"}, pending=[r"\??\C:\e2e\a.txt", r"!\??\C:\e2e\d\y\old.dll"],
@@ -810,14 +812,11 @@ def main():
     # runs the rows about 64-bit Windows in a 64-bit prefix of their own.
     # The 64-bit build is NT-only code: the rows about the ANSI and OEM path
     # would take the wide functions there, and pass for the wrong reason.
-    # E2E_ONLY=text runs the cases whose names hold it, and no splitting.
-    CASES[:] = [c for c in CASES if os.environ.get("E2E_ONLY", "") in c["name"]]
     not_run = [c for c in CASES if c.get("ansi") and arch == "win64"]
     for case in not_run:
         print("not run %s: %s" % (case["name"], NT_ONLY))
     if arch == "win64":
-        runs = [(Wine(work_dir, "win64"), [c for c in CASES if c not in not_run],
-                 None if os.environ.get("E2E_ONLY") else sys.argv[4:7])]
+        runs = [(Wine(work_dir, "win64"), [c for c in CASES if c not in not_run], sys.argv[4:7])]
     else:
         runs = [(Wine(work_dir, "win32"), [c for c in CASES if not c.get("wow64")], sys.argv[4:7]),
                 (Wine(os.path.join(work_dir, "wow64"), "win64", "win32"),
