@@ -2,7 +2,8 @@
 // calls as a successful run of Quarvel.exe on Windows NT (version query, two
 // searches, the disks of the volume both files share and each disk's bus,
 // under a named mutex both pending values read, the token's user queried,
-// one registration, both values read again) and print one line. BenchBare
+// the descriptors of Source and of every folder up to its root read, one
+// registration, both values read again) and print one line. BenchBare
 // uses msvcrt for its start-up and output; BenchBareNoCrt (BENCH_NO_CRT) has
 // none and searches the two names the bench always passes, a.txt and b.txt.
 #include <windows.h>
@@ -109,6 +110,43 @@ void QueryTokenUser() {
     }
 }
 
+// The descriptors Quarvel reads before it lets Source through: the file's,
+// whether its volume keeps permissions, then each folder's from its own up
+// to the root, each through a handle opened to read it alone; what they
+// hold is not looked at.
+void ReadDescriptors(const char *path) {
+    typedef LONG(WINAPI * QuerySecurity)(HANDLE object, DWORD information, void *descriptor, ULONG size,
+                                         ULONG *needed);
+    const auto query = reinterpret_cast<QuerySecurity>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySecurityObject")));
+    alignas(4) static BYTE descriptor[65536 + 128];
+    char name[MAX_PATH];
+    lstrcpynA(name, path, MAX_PATH);
+    int end = lstrlenA(name);
+    for (bool first = true;; first = false) {
+        const HANDLE file = CreateFileA(name, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            ULONG length = 0;
+            query(file, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor,
+                  &length);
+            CloseHandle(file);
+        }
+        if (first) {
+            const char root[] = {name[0], ':', '\\', 0};
+            DWORD flags = 0;
+            GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
+        }
+        // The folder that holds it, with its backslash, up to X:\.
+        if (end <= 3) {
+            return;
+        }
+        for (end -= name[end - 1] == '\\' ? 1 : 0; end > 3 && name[end - 1] != '\\'; --end) {
+        }
+        name[end] = 0;
+    }
+}
+
 // The lock Quarvel takes: Windows' own \PendingRenameMutex where it exists,
 // else a mutex of its own.
 HANDLE TakeLock() {
@@ -145,6 +183,7 @@ int Register(const char *source, const char *destination) {
     const HANDLE mutex = TakeLock();
     ReadPendingValues();
     QueryTokenUser();
+    ReadDescriptors(sourcePath);
     MoveFileExA(sourcePath, destinationPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
     ReadPendingValues();
     ReleaseMutex(mutex);

@@ -72,10 +72,19 @@
 #define LOOK_AT_PENDING_9X L"type %windir%\\WININIT.INI"
 #define MSG_REQUEST_NOT_KEPT \
     "Windows did not keep the request in the list for the next start: run again.\n"
-#define MSG_OPEN_TO_USERS                                                                   \
-    "Another account can change or replace it, and the restart gives Destination its "    \
-    "permissions: move it to a folder only administrators and SYSTEM can write, then run " \
-    "again.\n"
+// Who else may change Source, or a folder on its path or Destination's; the
+// folder named is the one whose permissions let them.
+#define MSG_STAGE_SAFELY                                                                    \
+    "move it to a folder only administrators and SYSTEM can write, as every folder above " \
+    "it up to the drive's root, then run again.\n"
+#define MSG_OPEN_TO_USERS \
+    "Another account can change or replace it, and the restart gives Destination its permissions: " MSG_STAGE_SAFELY
+#define MSG_FOLDER_OPEN_TO_USERS                                                               \
+    "Another account can replace a folder on its path, as the permissions of %ls allow, and so " \
+    "the file the restart moves: " MSG_STAGE_SAFELY
+#define MSG_DESTINATION_PATH_OPEN                                                                  \
+    "Another account can change or replace it, and a folder on Destination's path, as the "      \
+    "permissions of %ls allow, and so choose where the restart puts it: " MSG_STAGE_SAFELY
 // Windows 11's Session Manager refuses a file that carries a reparse point;
 // disks that Windows connects late.
 #define MSG_COMPRESSED_BY_WINDOWS                                                                \

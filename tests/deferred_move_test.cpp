@@ -151,9 +151,18 @@ const std::string damaged = "The list of moves already pending for the next star
                             "then run again.\n";
 const std::string holdsIt = ", a folder that holds the file,";
 const std::string longName = "C:\\" + std::string(40000, 'x');
+const std::string stageSafely = "move it to a folder only administrators and SYSTEM can write, as every folder "
+                                "above it up to the drive's root, then run again.\n";
 const std::string openToUsers = "Another account can change or replace it, and the restart gives Destination "
-                                "its permissions: move it to a folder only administrators and SYSTEM can "
-                                "write, then run again.\n";
+                                "its permissions: " + stageSafely;
+std::string FolderOpen(const std::string &folder) {
+    return "Another account can replace a folder on its path, as the permissions of " + folder +
+           " allow, and so the file the restart moves: " + stageSafely;
+}
+std::string DestinationPathOpen(const std::string &folder) {
+    return "Another account can change or replace it, and a folder on Destination's path, as the permissions of " +
+           folder + " allow, and so choose where the restart puts it: " + stageSafely;
+}
 // DACLs as Windows gives them: Modify and Read for Users, full control for
 // SYSTEM, writing and deleting denied to Everyone.
 using Ace = FakeWindows::Ace;
@@ -233,6 +242,27 @@ MoveCase OpenToOthers(const char *name, void (*setUp)()) {
 MoveCase NotOpened(const char *name, void (*setUp)()) {
     return {name, nt, "src.txt", "dst.txt", setUp, Success, ntMoved, ""};
 }
+// Every folder up from C:\work and C:\Program Files\My App for
+// administrators and SYSTEM alone, but those given Users' `rights`; the
+// calls of app's library onto dst.txt, refused, and of src.txt onto it.
+const std::string app = "C:\\Program Files\\My App\\library.dll";
+void Folders(const std::vector<std::string> &open, DWORD rights = DELETE) {
+    fake.dacls[app] = {usersRead};
+    for (const char *folder : {"C:\\", "C:\\work\\", "C:\\Program Files\\", "C:\\Program Files\\My App\\"}) {
+        Opens(folder, folder);
+        fake.dacls[folder] = {systemAll, usersRead};
+    }
+    for (const std::string &folder : open) {
+        fake.dacls[folder].push_back({0, Ace::Users, rights});
+    }
+}
+const Calls appChecked = {"SearchPathW(null, " + app + ", null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+                          "GetShortPathNameW(" + app + ", 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)"};
+const Calls ontoApp = {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, " + app + ", null, 32768)",
+                       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(" + app + ", 32768)",
+                       "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\" + app + ", 5)"};
+const Calls ontoAppChecked(ontoApp.begin(), ontoApp.end() - 1);
+
 // Source in C:\Temp, whose folder is set up as given, onto dst.txt.
 const Calls fromTemp = {"SearchPathW(null, new library.dll, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
                         "GetShortPathNameW(C:\\Temp\\new library.dll, 32768)",
@@ -677,12 +707,12 @@ const MoveCase moveCases[] = {
      [] { Dacls({systemAll, usersModify}, {systemAll, usersRead}); }, CannotCarryOut, ntChecked,
      "Error with: src.txt. " + openToUsers},
     {"NtSourceAndDestinationJustAsOpen", nt, "src.txt", "dst.txt",
-     [] { Dacls({usersModify}, {usersModify}); }, Success, ntMoved, ""},
+     [] { Dacls({usersModify}, {usersModify}), Folders({}); }, Success, ntMoved, ""},
     {"NtDenyEntryFirstTakesItBack", nt, "src.txt", "dst.txt",
      [] { Dacls({noWriting, usersModify}, {usersRead}); }, Success, ntMoved, ""},
     {"NtFolderOfSourceLetsUsersDeleteIt", nt, "new library.dll", "dst.txt",
      [] { FromTemp({{0, Ace::Everyone, FILE_DELETE_CHILD}}); }, CannotCarryOut, fromTemp,
-     "Error with: new library.dll. " + openToUsers},
+     "Error with: new library.dll. " + FolderOpen("C:\\Temp\\")},
     {"NtNullDaclOnSource", nt, "src.txt", "dst.txt", [] { Dacls({}, {usersRead}); }, CannotCarryOut,
      ntChecked, "Error with: src.txt. " + openToUsers},
     {"NtDestinationDaclUnreadable", nt, "src.txt", "dst.txt",
@@ -705,7 +735,7 @@ const MoveCase moveCases[] = {
     }),
     {"NtFolderOfSourceOwnedByNamedUser", nt, "new library.dll", "dst.txt",
      [] { FromTemp({systemAll}), fake.owners["C:\\Temp\\"] = Ace::Named; }, CannotCarryOut, fromTemp,
-     "Error with: new library.dll. " + openToUsers},
+     "Error with: new library.dll. " + FolderOpen("C:\\Temp\\")},
     NotOpened("NtInheritOnlyEntrySkipped", [] { Dacls({{0, Ace::Users, 0x1301BF, INHERIT_ONLY_ACE}}, {usersRead}); }),
     OpenToOthers("NtGenericAllMapped", [] { Dacls({{0, Ace::Users, GENERIC_ALL}}, {usersRead}); }),
     OpenToOthers("NtGenericWriteMapped", [] { Dacls({{0, Ace::Users, GENERIC_WRITE}}, {usersRead}); }),
@@ -718,6 +748,34 @@ const MoveCase moveCases[] = {
         Dacls({{0, Ace::Named, FILE_WRITE_DATA}}, {usersRead});
         fake.dacls["C:\\work\\"] = {{0, Ace::Named, FILE_DELETE_CHILD}};
     }),
+    // Every folder from the file's own up to the root: one that others may
+    // delete or rename, or whose DACL or owner they may change, can be
+    // replaced whole, with a junction in its place too.
+    {"NtFolderTwoAboveSourceLetsUsersRenameIt", nt, app.c_str(), "dst.txt",
+     [] { Dacls({usersRead}, {usersRead}), Folders({"C:\\Program Files\\"}); }, CannotCarryOut, appChecked,
+     "Error with: " + app + ". " + FolderOpen("C:\\Program Files\\")},
+    {"NtFolderOfSourceLetsUsersRenameIt", nt, app.c_str(), "dst.txt",
+     [] { Dacls({usersRead}, {usersRead}), Folders({"C:\\Program Files\\My App\\"}); }, CannotCarryOut, appChecked,
+     "Error with: " + app + ". " + FolderOpen("C:\\Program Files\\My App\\")},
+    {"NtRootLetsUsersDeleteFolders", nt, "src.txt", "dst.txt",
+     [] { Dacls({usersRead}, {usersRead}), Folders({"C:\\"}, FILE_DELETE_CHILD); }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. " + DestinationPathOpen("C:\\")},
+    NotOpened("NtEveryFolderClosed", [] { Dacls({usersRead}, {usersRead}), Folders({}); }),
+    {"NtBothOpenAndAFolderAboveDestinationOpen", nt, "src.txt", app.c_str(),
+     [] { Dacls({usersModify}, {}), Folders({"C:\\Program Files\\"}), fake.dacls[app] = {usersModify}; },
+     CannotCarryOut, ontoAppChecked, "Error with: src.txt. " + DestinationPathOpen("C:\\Program Files\\")},
+    {"NtSourceClosedAFolderAboveDestinationOpen", nt, "src.txt", app.c_str(),
+     [] { Dacls({usersRead}, {}), Folders({"C:\\Program Files\\"}); }, Success, ontoApp, ""},
+    OpenToOthers("NtSourceDescriptorHidden",
+                 [] { Dacls({usersRead}, {usersRead}), Folders({}), fake.hiddenDacls = {"C:\\work\\src.txt"}; }),
+    NotOpened("NtBothOnFatEveryFolderOpen", [] {
+        Dacls({}, {}), Folders({"C:\\", "C:\\work\\"}, GENERIC_ALL), fake.withoutAcls = {"C:\\"};
+    }),
+    // Conditional entries: an allow grants, a deny takes nothing away; an
+    // object entry grants as an allow.
+    OpenToOthers("NtAllowCallbackGrants", [] { Dacls({systemAll, {9, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
+    OpenToOthers("NtDenyCallbackTakesNothing", [] { Dacls({{10, Ace::Users, 0x10006}, usersModify}, {usersRead}); }),
+    OpenToOthers("NtObjectAllowGrants", [] { Dacls({systemAll, {5, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
     NotOpened("NtTokenUnreadable", [] { Dacls({usersModify}, {usersRead}), fake.tokenUnreadable = true; }),
     // One registration at a time, read back; lists that cannot be read whole.
     {"NtLocksBusy", nt, "src.txt", "dst.txt", [] { fake.waitResult = WAIT_TIMEOUT; }, RegistrationFailed,

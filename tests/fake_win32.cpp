@@ -540,15 +540,24 @@ LONG WINAPI FakeNtQuerySecurityObject(HANDLE file, DWORD information, void *desc
     const std::string &path = *static_cast<std::string *>(file);
     const std::string local = path.compare(0, 4, "\\\\?\\") == 0 ? path.substr(4) : path;
     const auto found = fake.dacls.find(local);
-    if (found == fake.dacls.end()) {
+    if (reinterpret_cast<uintptr_t>(descriptor) % 4 != 0) {
+        return static_cast<LONG>(0x80000002);  // STATUS_DATATYPE_MISALIGNMENT
+    }
+    if (std::count(fake.hiddenDacls.begin(), fake.hiddenDacls.end(), local) != 0) {
         return static_cast<LONG>(0xC0000022);  // STATUS_ACCESS_DENIED
+    }
+    if (found == fake.dacls.end()) {
+        return static_cast<LONG>(0xC00000BB);  // STATUS_NOT_SUPPORTED
     }
     auto number = [](DWORD value, int bytes) { return std::string(reinterpret_cast<char *>(&value), bytes); };
     std::string entries;
     for (const FakeWindows::Ace &ace : found->second) {
         const std::string sid = SidBytes(ace.sid);
-        entries += number(ace.type, 1) + number(ace.flags, 1) + number(static_cast<DWORD>(8 + sid.size()), 2) +
-                   number(ace.mask, 4) + sid;
+        // An object entry's flags: no object types follow.
+        const std::string objectFlags(ace.type == 5 || ace.type == 11 ? 4 : 0, '\0');
+        entries += number(ace.type, 1) + number(ace.flags, 1) +
+                   number(static_cast<DWORD>(8 + objectFlags.size() + sid.size()), 2) + number(ace.mask, 4) +
+                   objectFlags + sid;
     }
     const std::string acl = found->second.empty() ? "" : std::string("\2\0", 2) +
                             number(static_cast<DWORD>(8 + entries.size()), 2) +
@@ -763,7 +772,8 @@ BOOL WINAPI FakeGetFileInformationByHandleEx(HANDLE file, int informationClass, 
     const DWORD id[6] = {info.dwVolumeSerialNumber, 0, info.nFileIndexLow, info.nFileIndexHigh,
                          high != fake.idHigh.end() ? high->second : 0, 0};
     memcpy(information, id, std::min<size_t>(size, sizeof id));
-    return informationClass == FileIdInfoClass && size == sizeof id;
+    return informationClass == FileIdInfoClass && size == sizeof id &&
+           reinterpret_cast<uintptr_t>(information) % 8 == 0;  // else STATUS_DATATYPE_MISALIGNMENT
 }
 
 // Upper-casing as the file system does: unit by unit, ASCII and Latin-1 here.
@@ -904,6 +914,7 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         {"GetSystemDirectoryW", Exported(&GetSystemDirectoryW)},
         {"GetFileAttributesW", Exported(&GetFileAttributesW)},
         {"GetDriveTypeW", Exported(&GetDriveTypeW)},
+        {"GetVolumeInformationW", Exported(&GetVolumeInformationW)},
         {"QueryDosDeviceA", Exported(&QueryDosDeviceA)},
         {"QueryDosDeviceW", Exported(&QueryDosDeviceW)},
         {"GetVolumePathNameW", Exported(&GetVolumePathNameW)},
@@ -985,6 +996,11 @@ UINT WINAPI GetDriveTypeW(LPCWSTR root) {
     RecordRedirected("GetDriveTypeW(" + Text(root) + ")", true);
     const auto found = fake.driveTypes.find(Narrow(root));
     return found != fake.driveTypes.end() ? found->second : 3;  // DRIVE_FIXED
+}
+
+BOOL WINAPI GetVolumeInformationW(LPCWSTR root, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPWSTR, DWORD) {
+    *flags = std::count(fake.withoutAcls.begin(), fake.withoutAcls.end(), Narrow(root)) != 0 ? 0 : FILE_PERSISTENT_ACLS;
+    return TRUE;
 }
 
 UINT WINAPI GetDriveTypeA(LPCSTR root) {

@@ -45,6 +45,9 @@ struct FakeWindows {
     std::vector<std::string> missing;
     // GetDriveType: the type per root ("N:\\"); any other is a fixed drive.
     std::map<std::string, UINT> driveTypes;
+    // GetVolumeInformationW: every volume keeps permissions (NTFS) but the
+    // roots listed (FAT).
+    std::vector<std::string> withoutAcls;
     // FindFirstFile: a path's long and short name and reparse tag; any other
     // is not found. CreateFileW opens a path given here, or one found above
     // (any of `files`), whose final path is then itself in the \\?\ form (an
@@ -102,8 +105,10 @@ struct FakeWindows {
     // NtQuerySecurityObject: the DACL of what a handle opened, by its final
     // path (without \\?\): its entries in order (type 0 allows, 1 denies;
     // for the SIDs listed, Named a user's and Running the token's user; with
-    // its flags), none for a NULL DACL; any other path's cannot be read. The
-    // owner given for the path, if any, where it is asked for.
+    // its flags), none for a NULL DACL; any other path's cannot be read, and
+    // a hidden one's Windows refuses to give (access denied). The owner
+    // given for the path, if any, where it is asked for. A buffer not
+    // aligned as its structure is refused, as Windows refuses it.
     struct Ace {
         BYTE type;
         enum Sid { Everyone, Users, System, Named, Running, LocalService, AuthenticatedUsers, Interactive,
@@ -113,6 +118,7 @@ struct FakeWindows {
     };
     std::map<std::string, std::vector<Ace>> dacls;
     std::map<std::string, Ace::Sid> owners;
+    std::vector<std::string> hiddenDacls;
     // NtOpenProcessToken and NtQueryInformationToken: the token's user is
     // Running's SID, unless it cannot be read.
     bool tokenUnreadable = false;

@@ -35,6 +35,8 @@ enum OwnError : DWORD {
     PendingListDamaged,     // a pending list that cannot be read whole
     RequestNotKept,         // the registration is not in the list read back
     OpenToUsers,            // another account can change or replace Source
+    FolderOpenToUsers,      // ... or a folder on its path (the detail)
+    DestinationPathOpen,    // ... and a folder on Destination's path (the detail)
     CompressedByWindows,    // Windows 11 refuses a file compressed by Windows (WOF)
     ReparsePointFile,       // ... or one that carries another reparse point
     OnIscsiDisk,            // a disk the iSCSI software initiator connects after the moves
@@ -111,7 +113,8 @@ DWORD ForEachPendingMove(DeferMechanism mechanism, bool (*visit)(const PendingMo
 // file or folder, by its owner and DACL (NT): whether they are granted any
 // of `rights` (GENERIC_ALL and GENERIC_WRITE counted as the file rights they
 // stand for; an owner among them WRITE_DAC), or Unknown where the DACL
-// cannot be read. A NULL DACL grants everything.
+// cannot be read. A NULL DACL grants everything; a descriptor Windows
+// refuses to give (its owner may hide it) counts as granting it.
 enum class UsersMay { Unknown, NotChange, Change };
 UsersMay RightsOfUsers(const WCHAR *path, DWORD rights);
 

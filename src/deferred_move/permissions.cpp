@@ -2,6 +2,8 @@
 // the accounts the restart does not trust do, read as Windows reads them.
 #include "request.h"
 
+#include "../win32/volumes.h"
+
 namespace {
 
 // SIDs as their bytes: revision 1, the count of subauthorities, the
@@ -23,8 +25,9 @@ const BYTE everyone[] = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
 const BYTE creatorOwner[] = {1, 1, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0};
 const BYTE ownerRights[] = {1, 1, 0, 0, 0, 0, 0, 3, 4, 0, 0, 0};
 
-// Room for the header, the owner and the largest DACL (its size is 16 bits).
-BYTE descriptor[65536 + 128];
+// Room for the header, the owner and the largest DACL (its size is 16 bits),
+// aligned as Windows needs a descriptor to be.
+alignas(4) BYTE descriptor[65536 + 128];
 
 DWORD Number(const BYTE *at, int bytes) {
     DWORD value = 0;
@@ -56,11 +59,33 @@ bool Counts(const BYTE *sid) {
            !IsSid(sid, runningUser);
 }
 
+// What an entry does, as far as it can be known without evaluating a
+// condition or an object type: an allow entry grants, a conditional one
+// (callback, as Dynamic Access Control writes) whenever its condition might
+// hold, an object one (a directory object's; on a file, one without an
+// object type acts as a plain one) in case it does. Only a plain deny entry
+// is certain to take rights away; a conditional or object deny takes none.
+// Audit, alarm and label entries grant and deny nothing.
+bool Grants(const BYTE *entry) {
+    return entry[0] == ACCESS_ALLOWED_ACE_TYPE || entry[0] == ACCESS_ALLOWED_CALLBACK_ACE_TYPE ||
+           entry[0] == ACCESS_ALLOWED_OBJECT_ACE_TYPE || entry[0] == ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE;
+}
+
 // An allow or deny entry that applies to the file or folder itself: one
 // that is only inherited by what a folder will hold does not.
 bool Applies(const BYTE *entry) {
-    return (entry[0] == ACCESS_ALLOWED_ACE_TYPE || entry[0] == ACCESS_DENIED_ACE_TYPE) &&
-           (entry[1] & INHERIT_ONLY_ACE) == 0;
+    return (Grants(entry) || entry[0] == ACCESS_DENIED_ACE_TYPE) && (entry[1] & INHERIT_ONLY_ACE) == 0;
+}
+
+// Where an entry's SID begins: after its mask, and in an object entry after
+// its flags and the object types they say follow.
+DWORD SidAt(const BYTE *entry, DWORD size) {
+    if (entry[0] != ACCESS_ALLOWED_OBJECT_ACE_TYPE && entry[0] != ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE) {
+        return 8;
+    }
+    const DWORD flags = size >= 12 ? Number(entry + 8, 4) : 0;
+    return 12 + ((flags & ACE_OBJECT_TYPE_PRESENT) != 0 ? 16 : 0) +
+           ((flags & ACE_INHERITED_OBJECT_TYPE_PRESENT) != 0 ? 16 : 0);
 }
 
 // Whom an entry's SID stands for: OWNER RIGHTS the owner (if any), CREATOR
@@ -79,6 +104,9 @@ DWORD Specific(DWORD mask, DWORD rights) {
 
 UsersMay RightsOfUsers(const WCHAR *path, DWORD rights) {
     const DWORD length = FileDacl(path, descriptor, sizeof descriptor);
+    if (length == 0 && GetLastError() == ERROR_ACCESS_DENIED) {
+        return UsersMay::Change;
+    }
     // A self-relative descriptor: revision, a byte, the control bits, then
     // the offsets of owner, group, SACL and DACL.
     const DWORD control = length >= 20 ? Number(descriptor + 2, 2) : 0;
@@ -105,10 +133,11 @@ UsersMay RightsOfUsers(const WCHAR *path, DWORD rights) {
     for (DWORD count = Number(descriptor + dacl + 4, 2); count > 0; --count) {
         const DWORD size = end - entry >= 4 ? Number(entry + 2, 2) : 0;
         if (size < 8 || size > static_cast<DWORD>(end - entry) ||
-            (Applies(entry) && SidLength(entry + 8, size - 8) == 0)) {
+            (Applies(entry) && (SidAt(entry, size) >= size ||
+                                SidLength(entry + SidAt(entry, size), size - SidAt(entry, size)) == 0))) {
             return UsersMay::Unknown;
         }
-        ownerRightsNamed = ownerRightsNamed || (Applies(entry) && IsSid(entry + 8, ownerRights));
+        ownerRightsNamed = ownerRightsNamed || (Applies(entry) && IsSid(entry + SidAt(entry, size), ownerRights));
         entry += size;
     }
     // The owner may always read and change the DACL, whatever it says.
@@ -119,8 +148,9 @@ UsersMay RightsOfUsers(const WCHAR *path, DWORD rights) {
     // decides: so an account may do what an allow entry for it grants, less
     // what deny entries before it, for it or for Everyone, take back.
     for (const BYTE *allow = first; allow != entry; allow += Number(allow + 2, 2)) {
-        const BYTE *who = Applies(allow) && allow[0] == ACCESS_ALLOWED_ACE_TYPE ? Principal(allow + 8, owner)
-                                                                                 : nullptr;
+        const BYTE *who = Applies(allow) && Grants(allow)
+                              ? Principal(allow + SidAt(allow, Number(allow + 2, 2)), owner)
+                              : nullptr;
         if (who == nullptr || !Counts(who)) {
             continue;
         }
@@ -146,7 +176,12 @@ namespace {
 // folder's permissions, or delete it from its folder, can put another in its
 // place.
 const DWORD FileChanges = FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER | DELETE;
-const DWORD FolderChanges = FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
+const DWORD OwnFolderChanges = FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
+// One that may delete or rename a folder on the way (DELETE on it,
+// FILE_DELETE_CHILD on the folder above), or change its DACL or owner, can
+// move it away and build a path of the same name with its own file in it,
+// or a junction that leads anywhere.
+const DWORD FolderChanges = DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD;
 
 UsersMay MayReplace(const WCHAR *path) {
     const UsersMay file = RightsOfUsers(path, FileChanges);
@@ -155,19 +190,74 @@ UsersMay MayReplace(const WCHAR *path) {
         return file;
     }
     *const_cast<WCHAR *>(FileName(scratch)) = 0;
-    const UsersMay folder = RightsOfUsers(scratch, FolderChanges);
+    const UsersMay folder = RightsOfUsers(scratch, OwnFolderChanges);
     return folder == UsersMay::NotChange ? file : folder;
+}
+
+// Whether others may replace a folder on a path: its own folder, for
+// `ownRights`, and on a volume that keeps permissions each folder above up
+// to the drive's or volume's root, which the restart walks (the path is the
+// final one, with junctions and mount points on the way resolved). The first
+// they may is named in `open`. A folder whose DACL cannot be read is not
+// judged.
+bool FolderOpen(const WCHAR *path, DWORD ownRights, bool wholePath, WCHAR (&open)[MaxPath]) {
+    if (!CopyText(scratch, path)) {
+        return false;
+    }
+    const WCHAR *local = LocalPath(scratch);
+    const WCHAR *root = local + (local[1] == ':' ? 3 : 49);  // X:\ or \\?\Volume{GUID}\, as IsOnOtherDrive found
+    WCHAR *end = const_cast<WCHAR *>(FileName(scratch));
+    for (DWORD rights = ownRights;; rights = FolderChanges) {
+        *end = 0;
+        if (RightsOfUsers(scratch, rights) == UsersMay::Change) {
+            CopyText(open, LocalPath(scratch));
+            return true;
+        }
+        if (!wholePath || end <= root) {
+            return false;
+        }
+        // The folder above: up to the backslash before this one's last.
+        for (--end; end > root && end[-1] != '\\'; --end) {
+        }
+    }
+}
+
+// Whether the volume that holds a file keeps permissions; before Windows
+// 2000, its drive's.
+bool KeepsPermissionsOf(const Request &request, int file) {
+    const WCHAR *local = LocalPath(request.realPaths[file]);
+    const WCHAR driveRoot[] = {local[0], ':', '\\', 0};
+    return request.volumes[file][0] != 0 ? KeepsPermissions(request.volumes[file])
+                                         : local[1] != ':' || KeepsPermissions(driveRoot);
 }
 
 }  // namespace
 
-// Where others may replace Source but not Destination, they could choose
-// what lands there until the restart, and change it after. Where Destination
-// is just as open, nothing new is let in; where a DACL or the token cannot be
-// read, nothing is judged.
+// Where others may replace Source, or a folder on its path, but not
+// Destination, they could choose what lands there until the restart, and
+// change it after. Where Destination is just as open, nothing new is let in,
+// unless they may also replace a folder on Destination's path: then they
+// could choose where the restart puts it. Where the token cannot be read,
+// nothing is judged. A volume that keeps no permissions (FAT) lets everyone
+// change every file on it, and holds no junction: there the file and its
+// folder are judged alone.
 bool IsOpenToUsers(Request &request, int) {
     request.reason = OpenToUsers;
-    return NamesAreUnicode() && ProcessUser(runningUser, sizeof runningUser) != 0 &&
-           MayReplace(request.realPaths[SourceFile]) == UsersMay::Change &&
-           MayReplace(request.realPaths[DestinationFile]) == UsersMay::NotChange;
+    if (!NamesAreUnicode() || ProcessUser(runningUser, sizeof runningUser) == 0) {
+        return false;
+    }
+    const WCHAR *source = request.realPaths[SourceFile];
+    const WCHAR *destination = request.realPaths[DestinationFile];
+    if (RightsOfUsers(source, FileChanges) != UsersMay::Change) {
+        request.reason = FolderOpenToUsers;
+        if (!FolderOpen(source, FolderChanges, KeepsPermissionsOf(request, SourceFile), request.detail)) {
+            return false;
+        }
+    }
+    if (KeepsPermissionsOf(request, DestinationFile) &&
+        FolderOpen(destination, FolderChanges & ~FILE_DELETE_CHILD, true, request.detail)) {
+        request.reason = DestinationPathOpen;
+        return true;
+    }
+    return MayReplace(destination) == UsersMay::NotChange;
 }

@@ -43,18 +43,24 @@ HANDLE OpenForQuery(const WCHAR *path, DWORD access = 0) {
                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+// Four bytes, least significant first, as an ID holds them.
+DWORD Dword(const BYTE *at) {
+    return at[0] | DWORD{at[1]} << 8 | DWORD{at[2]} << 16 | DWORD{at[3]} << 24;
+}
+
 // From Windows 8 on, the 128-bit file ID with the 64-bit volume serial
 // number: on ReFS the 64-bit index need not be unique. Elsewhere, or where
 // the file system gives no such ID, the index.
 bool OpenedFileId(HANDLE file, FileId &id) {
     const auto informationEx = Kernel32Function<FileInformationByHandleExProc>("GetFileInformationByHandleEx");
-    struct {
-        DWORD volume[2];
-        DWORD index[4];
-    } idInfo;
+    // Windows refuses a buffer that is not aligned as the structure, whose
+    // serial number is 64 bits wide.
+    FILE_ID_INFO idInfo;
     if (informationEx != nullptr && informationEx(file, FileIdInfoClass, &idInfo, sizeof idInfo)) {
-        id = FileId{{idInfo.volume[0], idInfo.volume[1]},
-                    {idInfo.index[0], idInfo.index[1], idInfo.index[2], idInfo.index[3]}, true};
+        const BYTE *index = idInfo.FileId.Identifier;
+        const ULONGLONG serial = idInfo.VolumeSerialNumber;
+        id = FileId{{static_cast<DWORD>(serial), static_cast<DWORD>(serial >> 32)},
+                    {Dword(index), Dword(index + 4), Dword(index + 8), Dword(index + 12)}, true};
         return true;
     }
     const auto information = KERNEL32_FUNCTION(GetFileInformationByHandle);
@@ -83,14 +89,20 @@ bool FileIdentity(const WCHAR *path, FileId &id) {
 DWORD FileDacl(const WCHAR *path, BYTE *descriptor, DWORD size) {
     const auto query =
         ModuleFunction<NtQuerySecurityObjectProc>(GetModuleHandleA("ntdll.dll"), "NtQuerySecurityObject");
-    const HANDLE file = query != nullptr ? OpenForQuery(path, READ_CONTROL) : INVALID_HANDLE_VALUE;
-    if (file == INVALID_HANDLE_VALUE) {
+    if (query == nullptr) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return 0;
+    }
+    const HANDLE file = OpenForQuery(path, READ_CONTROL);
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0;  // GetLastError tells why
     }
     ULONG length = 0;
     const LONG status =
         query(file, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor, size, &length);
     CloseHandle(file);
+    const LONG accessDenied = static_cast<LONG>(0xC0000022);
+    SetLastError(status >= 0 ? ERROR_SUCCESS : status == accessDenied ? ERROR_ACCESS_DENIED : ERROR_INVALID_DATA);
     return status >= 0 ? length : 0;
 }
 

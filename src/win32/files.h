@@ -33,8 +33,9 @@ DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id
 // A file's or folder's identity alone (NT); false where it cannot be opened.
 bool FileIdentity(const WCHAR *path, FileId &id);
 // A file's or folder's security descriptor with its owner and DACL,
-// self-relative, in a buffer of `size` bytes (NT): its length, or 0 where it
-// cannot be read.
+// self-relative, in a buffer of `size` bytes aligned for a DWORD (NT): its
+// length, or 0 where it cannot be read, with the reason for GetLastError
+// (ERROR_ACCESS_DENIED where Windows refuses to give it).
 DWORD FileDacl(const WCHAR *path, BYTE *descriptor, DWORD size);
 
 // security.cpp: the SID of the user who runs Quarvel, from its process's

@@ -37,7 +37,8 @@ typedef void *HKEY;
 typedef HKEY *PHKEY;
 typedef DWORD REGSAM;
 typedef DWORD LCID;
-typedef unsigned long ULONG;
+typedef uint32_t ULONG;  // 32 bits, as on Windows (unsigned long is 64 here)
+typedef uint64_t ULONGLONG;
 typedef unsigned short USHORT;
 
 #define TRUE 1
@@ -69,7 +70,8 @@ typedef unsigned short USHORT;
 #define CSTR_EQUAL 2
 #define SEM_FAILCRITICALERRORS 0x0001
 #define SEM_NOOPENFILEERRORBOX 0x8000
-#define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002)
+// Sign-extended, as Windows' (HKEY)(ULONG_PTR)(LONG)0x80000002.
+#define HKEY_LOCAL_MACHINE ((HKEY)(intptr_t)(LONG)0x80000002)
 #define KEY_QUERY_VALUE 0x0001
 #define REG_SZ 1
 #define REG_MULTI_SZ 7
@@ -88,6 +90,12 @@ typedef unsigned short USHORT;
 #define TOKEN_QUERY 0x0008
 #define ACCESS_ALLOWED_ACE_TYPE 0
 #define ACCESS_DENIED_ACE_TYPE 1
+#define ACCESS_ALLOWED_OBJECT_ACE_TYPE 5
+#define ACCESS_ALLOWED_CALLBACK_ACE_TYPE 9
+#define ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE 11
+#define ACE_OBJECT_TYPE_PRESENT 0x1
+#define ACE_INHERITED_OBJECT_TYPE_PRESENT 0x2
+#define FILE_PERSISTENT_ACLS 0x00000008
 #define INHERIT_ONLY_ACE 0x08
 #define WAIT_OBJECT_0 0
 #define WAIT_ABANDONED 0x80
@@ -117,6 +125,7 @@ typedef unsigned short USHORT;
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_INVALID_DATA 13
 #define ERROR_NOT_SAME_DEVICE 17
 #define ERROR_NOT_SUPPORTED 50
 #define ERROR_CALL_NOT_IMPLEMENTED 120
@@ -134,8 +143,6 @@ typedef struct _OSVERSIONINFOA {
     DWORD dwPlatformId;
     CHAR szCSDVersion[128];
 } OSVERSIONINFOA, *LPOSVERSIONINFOA;
-
-static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
 
 typedef struct _UNICODE_STRING {
     USHORT Length;
@@ -195,6 +202,14 @@ typedef struct _BY_HANDLE_FILE_INFORMATION {
     DWORD nFileIndexHigh;
     DWORD nFileIndexLow;
 } BY_HANDLE_FILE_INFORMATION;
+
+typedef struct _FILE_ID_128 {
+    BYTE Identifier[16];
+} FILE_ID_128;
+typedef struct _FILE_ID_INFO {
+    ULONGLONG VolumeSerialNumber;
+    FILE_ID_128 FileId;
+} FILE_ID_INFO;
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 DWORD WINAPI GetVersion();
@@ -268,6 +283,10 @@ HANDLE WINAPI CreatePrivateNamespaceW(SECURITY_ATTRIBUTES *lpPrivateNamespaceAtt
                                       PVOID lpBoundaryDescriptor, LPCWSTR lpAliasPrefix);
 HANDLE WINAPI OpenPrivateNamespaceW(PVOID lpBoundaryDescriptor, LPCWSTR lpAliasPrefix);
 BYTE WINAPI ClosePrivateNamespace(HANDLE Handle, ULONG Flags);
+BOOL WINAPI GetVolumeInformationW(LPCWSTR lpRootPathName, LPWSTR lpVolumeNameBuffer, DWORD nVolumeNameSize,
+                                  LPDWORD lpVolumeSerialNumber, LPDWORD lpMaximumComponentLength,
+                                  LPDWORD lpFileSystemFlags, LPWSTR lpFileSystemNameBuffer,
+                                  DWORD nFileSystemNameSize);
 BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION *lpFileInformation);
 int WINAPI CompareStringOrdinal(LPCWSTR lpString1, int cchCount1, LPCWSTR lpString2, int cchCount2,
                                 BOOL bIgnoreCase);

@@ -14,9 +14,10 @@ WCHAR lockName[32];
 
 // Administrators (S-1-5-32-544), and a self-relative security descriptor
 // whose DACL grants everything to Administrators and SYSTEM (S-1-5-18) and
-// nothing to anyone else, for the namespace and the mutex in it.
-BYTE administrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
-BYTE onlyAdministrators[] = {
+// nothing to anyone else, for the namespace and the mutex in it; aligned
+// as Windows takes a SID and a descriptor.
+alignas(4) BYTE administrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+alignas(4) BYTE onlyAdministrators[] = {
     1, 0, 0x04, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0,  // header: DACL at 20
     2, 0, 52, 0, 2, 0, 0, 0,                                             // the DACL: 52 bytes, 2 entries
     0, 0, 24, 0, 0, 0, 0, 0x10, 1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0,  // GENERIC_ALL

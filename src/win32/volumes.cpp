@@ -74,6 +74,13 @@ int VolumeDisks(const WCHAR *root, DWORD (&disks)[MaxVolumeDisks]) {
     return count <= MaxVolumeDisks ? static_cast<int>(count) : 0;
 }
 
+bool KeepsPermissions(const WCHAR *root) {
+    const auto information = KERNEL32_FUNCTION(GetVolumeInformationW);
+    DWORD flags = FILE_PERSISTENT_ACLS;
+    return information == nullptr || !information(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
+           (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
 DWORD DiskBusType(DWORD disk) {
     STORAGE_PROPERTY_QUERY query = {StorageDeviceProperty, PropertyStandardQuery, {0}};
     STORAGE_DEVICE_DESCRIPTOR descriptor;

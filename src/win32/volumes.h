@@ -7,6 +7,12 @@
 
 #include "names.h"
 
+// Whether the volume mounted at `root` keeps permissions
+// (FILE_PERSISTENT_ACLS: NTFS, ReFS); false for one that keeps none (FAT,
+// exFAT), where Windows gives every file a descriptor that lets everyone in.
+// True where it cannot be asked.
+bool KeepsPermissions(const WCHAR *root);
+
 // The most disks one volume is looked at on.
 const int MaxVolumeDisks = 32;
 

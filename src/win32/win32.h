@@ -5,6 +5,8 @@
 #ifndef QUARVEL_WIN32_H
 #define QUARVEL_WIN32_H
 
+#include <stddef.h>
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -16,6 +18,32 @@
 #else
 #include "host_win32.h"
 #endif
+
+// The structures the program reads or hands Windows, at the sizes and
+// offsets Windows documents, on every build: 32-bit, 64-bit, and the host
+// the unit tests run on (where WCHAR is wider, so only the Windows builds
+// check a structure of WCHARs).
+const size_t PointerSize = sizeof(void *);
+static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA");
+static_assert(sizeof(FILETIME) == 8 && sizeof(BY_HANDLE_FILE_INFORMATION) == 52, "BY_HANDLE_FILE_INFORMATION");
+static_assert(sizeof(WIN32_FIND_DATAA) == 320 && (sizeof(WCHAR) != 2 || sizeof(WIN32_FIND_DATAW) == 592),
+              "WIN32_FIND_DATA");
+static_assert(sizeof(FILE_ID_INFO) == 24 && alignof(FILE_ID_INFO) == 8 && offsetof(FILE_ID_INFO, FileId) == 8,
+              "FILE_ID_INFO");
+static_assert(sizeof(ULONG) == 4 && sizeof(LONG) == 4 && sizeof(DWORD) == 4 && sizeof(GUID) == 16, "ULONG");
+static_assert(sizeof(UNICODE_STRING) == 2 * PointerSize && sizeof(OBJECT_ATTRIBUTES) == 6 * PointerSize &&
+                  offsetof(OBJECT_ATTRIBUTES, Attributes) == 3 * PointerSize,
+              "OBJECT_ATTRIBUTES");
+static_assert(sizeof(TOKEN_USER) == 2 * PointerSize && sizeof(SECURITY_ATTRIBUTES) == 3 * PointerSize,
+              "TOKEN_USER");
+static_assert(sizeof(DISK_EXTENT) == 24 && sizeof(VOLUME_DISK_EXTENTS) == 32, "VOLUME_DISK_EXTENTS");
+static_assert(sizeof(STORAGE_PROPERTY_QUERY) == 12 && sizeof(STORAGE_DEVICE_DESCRIPTOR) == 40 &&
+                  offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) == 28,
+              "STORAGE_DEVICE_DESCRIPTOR");
+static_assert(sizeof(VIRTUAL_STORAGE_TYPE) == 20 && offsetof(STORAGE_DEPENDENCY_INFO_TYPE_2, AncestorLevel) == 28 &&
+                  sizeof(STORAGE_DEPENDENCY_INFO_TYPE_2) == 32 + 4 * PointerSize &&
+                  offsetof(STORAGE_DEPENDENCY_INFO, Version2Entries) == 8,
+              "STORAGE_DEPENDENCY_INFO");
 
 // CharToOemA lives in USER32, which the program loads only when a failure
 // report needs it; this is the type of the entry point it looks up.

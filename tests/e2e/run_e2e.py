@@ -160,6 +160,15 @@ WININIT_OVER_32K = "[rename]\r\n" + "".join("C:\\E2E\\NOFILE%04d.TXT=C:\\E2E\\NO
                                            for n in range(900))
 
 
+STAGE_SAFELY = ("move it to a folder only administrators and SYSTEM can write, as every folder above it up to "
+                "the drive's root, then run again.")
+FOLDER_OPEN = ("Another account can replace a folder on its path, as the permissions of %s allow, and so the file "
+               "the restart moves: " + STAGE_SAFELY)
+DESTINATION_PATH_OPEN = ("Another account can change or replace it, and a folder on Destination's path, as the "
+                         "permissions of %s allow, and so choose where the restart puts it: " + STAGE_SAFELY)
+OPEN_D = {"a.txt": "new", r"d\y\old.dll": "old"}
+OPEN_S = {r"s\x\new.dll": "new", "b.txt": "old"}
+
 LOCK_NAME_TAKEN = ("Another program holds Global\\Quarvel pending moves, the name of the lock that keeps two "
                    "registrations apart, so Quarvel cannot be sure that none runs at the same time: end that "
                    "program, or restart Windows, then run again.")
@@ -400,14 +409,29 @@ CASES = [
     case("without the right to read the pending list: status 4, and how to get it", "win10",
          report("a.txt", "Access denied.") + ELEVATE, status=4,
          setup=lambda wine: deny_reading(wine, True), cleanup=lambda wine: deny_reading(wine, False)),
-    # Wine builds a file's DACL from its mode bits: Everyone from "other".
+    # Wine builds a file's DACL from its mode bits: Everyone from "other";
+    # on a folder o+w lets them delete and rename it, and what it holds.
     case("a Source that other users can change, onto a Destination they cannot, is refused", "win10",
          refused("a.txt", "Another account can change or replace it, and the restart gives Destination its "
-                 "permissions: move it to a folder only administrators and SYSTEM can write, then run again."),
-         status=5, setup=lambda wine: os.chmod(host_path(wine, "a.txt"), 0o666)),
-    case("a Source that other users can change, onto a Destination they can replace through its folder, moves",
-         "win10", outcome("Windows NT 10.0 build 18362 "), after=MOVED_PAIR,
-         setup=lambda wine: chmod(wine, {"a.txt": 0o666, "b.txt": 0o644, ".": 0o777}), **NT),
+                 "permissions: " + STAGE_SAFELY), status=5,
+         setup=lambda wine: os.chmod(host_path(wine, "a.txt"), 0o666)),
+    case("a Source that other users can change, onto a Destination just as open, moves", "win10",
+         outcome("Windows NT 10.0 build 18362 "), after=MOVED_PAIR,
+         setup=lambda wine: chmod(wine, {"a.txt": 0o666, "b.txt": 0o666}), **NT),
+    case("a Source that other users can change, onto a Destination whose folder they can replace, is refused",
+         "win10", refused("a.txt", DESTINATION_PATH_OPEN % "C:\\e2e\\"), status=5,
+         setup=lambda wine: chmod(wine, {"a.txt": 0o666, "b.txt": 0o644, ".": 0o777})),
+    case("a Source in a folder whose folder other users can change is refused", "win10",
+         refused(r"s\x\new.dll", FOLDER_OPEN % "C:\\e2e\\s\\"), args=[r"s\x\new.dll", "b.txt"],
+         files=OPEN_S, after=OPEN_S, status=5, setup=lambda wine: chmod(wine, {"s": 0o777})),
+    case("Source and Destination just as open, a folder above Destination open, is refused", "win10",
+         refused("a.txt", DESTINATION_PATH_OPEN % "C:\\e2e\\d\\"), args=["a.txt", r"d\y\old.dll"],
+         files=OPEN_D, after=OPEN_D, status=5,
+         setup=lambda wine: chmod(wine, {"a.txt": 0o666, r"d\y\old.dll": 0o666, "d": 0o777})),
+    case("a closed Source, onto a Destination whose folder others can replace, moves", "win10",
+         outcome("Windows NT 10.0 build 18362 "), args=["a.txt", r"d\y\old.dll"], files=OPEN_D,
+         after={"a.txt": None, r"d\y\old.dll": "new"}, pending=[r"\??\C:\e2e\a.txt", r"!\??\C:\e2e\d\y\old.dll"],
+         setup=lambda wine: chmod(wine, {r"d\y\old.dll": 0o666, "d": 0o777})),
     case("a [rename] section over 32 KiB is refused on 98", "win98", refused("a.txt", DAMAGED),
          status=4, setup=lambda wine: write_wininit(wine, WININIT_OVER_32K),
          wininit=re.escape(WININIT_OVER_32K)),
