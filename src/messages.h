@@ -75,8 +75,8 @@
 // Who else may change Source, or a folder on its path or Destination's; the
 // folder named is the one whose permissions let them.
 #define MSG_STAGE_SAFELY                                                                    \
-    "move it to a folder only administrators and SYSTEM can write, as every folder above " \
-    "it up to the drive's root, then run again.\n"
+    "move it to a folder only administrators and SYSTEM can write, all the way up to the " \
+    "drive's root, then run again.\n"
 #define MSG_OPEN_TO_USERS \
     "Another account can change or replace it, and the restart gives Destination its permissions: " MSG_STAGE_SAFELY
 #define MSG_FOLDER_OPEN_TO_USERS                                                               \

@@ -56,11 +56,16 @@ def messages():
     failure's reason follows "Error with: <argument>. ", and the reports of
     what is already pending end alike."""
     header = read("src/messages.h").replace("QUARVEL_VERSION_TEXT", '"%s"')
-    texts = {}
-    for name, body in re.findall(r'#define (MSG_\w+)[\s\\]+((?:L?"(?:[^"\\]|\\.)*"[\s\\]*)+)', header):
-        texts[name] = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', body)).encode().decode("unicode_escape")
+    bodies = dict(re.findall(r"^#define (MSG_\w+)((?:.*\\\n)*.*)$", header, re.M))
+
+    def text(name):  # its literals, and the messages it is made of, in order
+        return "".join(text(part) if part.startswith("MSG_") else part[1:-1].encode().decode("unicode_escape")
+                       for part in re.findall(r'"(?:[^"\\]|\\.)*"|MSG_\w+', bodies[name])
+                       if part in bodies or not part.startswith("MSG_"))
+    parts = set(re.findall(r"MSG_\w+", "".join(bodies.values())))  # only pieces of other messages
+    texts = {name: text(name) for name in bodies if name not in parts}
     tail = texts.pop("MSG_PENDING_TAIL")
-    for name in [n for n in texts if re.match("MSG_(IN_PENDING|FOLDER_)", n)]:
+    for name in [n for n in texts if re.match("MSG_(FOLDER_)?IN_PENDING|MSG_FOLDER_REPLACED", n)]:
         texts[name] += tail
     texts["MSG_ERROR_WITH"] += "%s"
     return [line for text in texts.values() for line in text.split("\n") if line.strip()]

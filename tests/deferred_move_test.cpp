@@ -151,8 +151,8 @@ const std::string damaged = "The list of moves already pending for the next star
                             "then run again.\n";
 const std::string holdsIt = ", a folder that holds the file,";
 const std::string longName = "C:\\" + std::string(40000, 'x');
-const std::string stageSafely = "move it to a folder only administrators and SYSTEM can write, as every folder "
-                                "above it up to the drive's root, then run again.\n";
+const std::string stageSafely = "move it to a folder only administrators and SYSTEM can write, all the way up "
+                                "to the drive's root, then run again.\n";
 const std::string openToUsers = "Another account can change or replace it, and the restart gives Destination "
                                 "its permissions: " + stageSafely;
 std::string FolderOpen(const std::string &folder) {

@@ -160,8 +160,8 @@ WININIT_OVER_32K = "[rename]\r\n" + "".join("C:\\E2E\\NOFILE%04d.TXT=C:\\E2E\\NO
                                            for n in range(900))
 
 
-STAGE_SAFELY = ("move it to a folder only administrators and SYSTEM can write, as every folder above it up to "
-                "the drive's root, then run again.")
+STAGE_SAFELY = ("move it to a folder only administrators and SYSTEM can write, all the way up to the drive's "
+                "root, then run again.")
 FOLDER_OPEN = ("Another account can replace a folder on its path, as the permissions of %s allow, and so the file "
                "the restart moves: " + STAGE_SAFELY)
 DESTINATION_PATH_OPEN = ("Another account can change or replace it, and a folder on Destination's path, as the "
