@@ -744,11 +744,23 @@ DWORD WINAPI GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWO
     return CopyPath(Widen(finalPath), path, size);
 }
 
+DWORD WINAPI GetFileType(HANDLE file) {
+    const auto type = fake.fileTypes.find(*static_cast<std::string *>(file));
+    return type != fake.fileTypes.end() ? type->second : FILE_TYPE_DISK;
+}
+
+bool IsCaseSensitive(const std::string &folder) {
+    return folder.size() > 4 &&
+           std::find(fake.caseSensitive.begin(), fake.caseSensitive.end(), folder.substr(4)) != fake.caseSensitive.end();
+}
+
 BOOL WINAPI GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION *info) {
     std::string path = *static_cast<std::string *>(file);
     const auto link = fake.hardLinks.find(path);
     path = link != fake.hardLinks.end() ? link->second : path;
-    std::transform(path.begin(), path.end(), path.begin(), ::toupper);
+    if (!IsCaseSensitive(path.substr(0, path.rfind('\\')))) {
+        std::transform(path.begin(), path.end(), path.begin(), ::toupper);
+    }
     *info = BY_HANDLE_FILE_INFORMATION{};
     info->dwVolumeSerialNumber = 0x1234;
     info->nFileIndexLow = static_cast<DWORD>(std::hash<std::string>()(path));
@@ -757,6 +769,10 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION *
 
 // FileIdInfo: the index above, and the upper half of the ID given per path.
 BOOL WINAPI FakeGetFileInformationByHandleEx(HANDLE file, int informationClass, void *information, DWORD size) {
+    if (informationClass == FileCaseSensitiveInfoClass) {
+        *static_cast<DWORD *>(information) = IsCaseSensitive(*static_cast<std::string *>(file)) ? 1 : 0;
+        return size == sizeof(DWORD);
+    }
     BY_HANDLE_FILE_INFORMATION info;
     GetFileInformationByHandle(file, &info);
     const auto high = fake.idHigh.find(*static_cast<std::string *>(file));
@@ -920,6 +936,7 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         {"FindFirstFileW", Exported(&FindFirstFileW)},
         {"CreateFileW", Exported(&CreateFileW)},
         {"GetFinalPathNameByHandleW", Exported(&GetFinalPathNameByHandleW)},
+        {"GetFileType", Exported(&GetFileType)},
         {"GetVolumeNameForVolumeMountPointW", Exported(&GetVolumeNameForVolumeMountPointW)},
         {"DeviceIoControl", Exported(&DeviceIoControl)},
         {"RegEnumKeyExW", Exported(&RegEnumKeyExW)},
