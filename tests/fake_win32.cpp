@@ -707,7 +707,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR path, WIN32_FIND_DATAA *data) {
 BOOL WINAPI FindClose(HANDLE) { return TRUE; }
 
 // A handle is counted as a buffer the program must release.
-HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, DWORD, HANDLE) {
+HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, DWORD flags, HANDLE) {
     const std::string path = Narrow(pathText);
     // A volume or a disk is no file system path.
     const bool device = fake.volumeDisks.count(path) != 0 ||
@@ -718,6 +718,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, 
         fake.finalPaths.emplace(path, path);
     } else {
         RecordRedirected(call, true);
+        // A file opens only where a server it may lead to could not act as the caller.
+        if ((flags & (SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION)) != (SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION)) {
+            return INVALID_HANDLE_VALUE;
+        }
     }
     const bool deviceForm = path.compare(0, 4, "\\\\?\\") == 0 || path.compare(0, 4, "\\\\.\\") == 0;
     const std::string local = deviceForm ? path.substr(4) : path;
