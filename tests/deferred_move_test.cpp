@@ -806,7 +806,8 @@ const MoveCase moveCases[] = {
     {"NtNamesOffLocalDisksNeverOpened", nt, "src.txt", "dst.txt",
      [] {
          Pending({"\\??\\UNC\\server\\share\\src.txt", "", "\\??\\N:\\src.txt", "", "\\\\server\\s\\src.txt", "",
-                  "\\??\\pipe\\src.txt", "", "\\??\\MAILSLOT\\src.txt", "", "\\Device\\LanmanRedirector\\s\\src.txt", ""});
+                  "\\??\\pipe\\src.txt", "", "\\??\\MAILSLOT\\src.txt", "",
+                  "\\Device\\LanmanRedirector\\s\\src.txt", ""});
          for (const char *name : {"\\\\?\\UNC\\server\\share\\src.txt", "\\\\?\\N:\\src.txt", "\\\\server\\s\\src.txt",
                                   "\\\\?\\pipe\\src.txt", "\\\\?\\MAILSLOT\\src.txt",
                                   "\\\\?\\GLOBALROOT\\Device\\LanmanRedirector\\s\\src.txt"}) {

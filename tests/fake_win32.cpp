@@ -719,7 +719,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, 
     } else {
         RecordRedirected(call, true);
         // A file opens only where a server it may lead to could not act as the caller.
-        if ((flags & (SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION)) != (SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION)) {
+        const DWORD identifyOnly = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
+        if ((flags & identifyOnly) != identifyOnly) {
             return INVALID_HANDLE_VALUE;
         }
     }
@@ -754,8 +755,8 @@ DWORD WINAPI GetFileType(HANDLE file) {
 }
 
 bool IsCaseSensitive(const std::string &folder) {
-    return folder.size() > 4 &&
-           std::find(fake.caseSensitive.begin(), fake.caseSensitive.end(), folder.substr(4)) != fake.caseSensitive.end();
+    const auto &folders = fake.caseSensitive;
+    return folder.size() > 4 && std::find(folders.begin(), folders.end(), folder.substr(4)) != folders.end();
 }
 
 BOOL WINAPI GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION *info) {

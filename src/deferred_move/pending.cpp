@@ -182,10 +182,9 @@ Reach LetterReach(WCHAR letter) {
             TurnRedirectionOff();
         }
         const UINT type = gone ? DRIVE_UNKNOWN : DriveType(root);
-        letters[index] = gone ? Reach::Gone
-                         : type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_CDROM || type == DRIVE_RAMDISK
-                             ? Reach::Disk
-                             : Reach::Spelling;
+        const bool disk =
+            type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_CDROM || type == DRIVE_RAMDISK;
+        letters[index] = gone ? Reach::Gone : disk ? Reach::Disk : Reach::Spelling;
     }
     return letters[index];
 }
@@ -220,8 +219,8 @@ bool ApartByCase(const PendingName &pending, const WCHAR *spelling) {
             component = at + 1;
         } else if (pending.local[at] != spelling[at]) {
             // The folder that holds the component, C:\ with its backslash.
-            const DWORD length = component > 0 && spelling[component - 2] != ':' ? component - 1 : component;
-            if (component > 0 && CopyText(scratch, spelling)) {
+            const DWORD length = component > 1 && spelling[component - 2] != ':' ? component - 1 : component;
+            if (component > 1 && CopyText(scratch, spelling)) {
                 scratch[length] = 0;
                 if (IsCaseSensitiveFolder(scratch)) {
                     return true;
@@ -266,21 +265,24 @@ Touch Touches(const PendingName &pending, int file) {
     if (pending.foreign) {
         return Touch::Nothing;
     }
+    // Spelt exactly as one form, or else the same but for case as one.
     Touch bySpelling = Touch::Nothing;
     const WCHAR *caseOnly = nullptr;
-    for (int form = 0; form < spelt.count && caseOnly == nullptr; ++form) {
+    for (int form = 0; form < spelt.count; ++form) {
         const WCHAR *spelling = spelt.forms[form];
         const bool whole = spelt.lengths[form] == length;
         if (!whole && !(spelt.lengths[form] > length && length > 0 && spelling[length] == '\\')) {
             continue;
         }
         const Spelling compared = Compared(local, spelling, length);
-        if (compared != Spelling::Other) {
+        if (compared == Spelling::Same) {
             bySpelling = whole ? Touch::File : Touch::Folder;
-            caseOnly = compared == Spelling::SameButCase ? spelling : nullptr;
-            if (caseOnly == nullptr) {
-                break;
-            }
+            caseOnly = nullptr;
+            break;
+        }
+        if (compared == Spelling::SameButCase && caseOnly == nullptr) {
+            bySpelling = whole ? Touch::File : Touch::Folder;
+            caseOnly = spelling;
         }
     }
     const bool opens = NamesAreUnicode() && SharesLastComponent(pending.last, pending.lastLength, file);
@@ -304,8 +306,8 @@ Touch Touches(const PendingName &pending, int file) {
         }
         final = OpenedFileFacts(name, pendingFinal, id);
     }
-    if (!IsSameId(id, id)) {
-        // Not opened: by its spelling.
+    if (!IsSameId(id, id) || (caseOnly != nullptr && !IsSameId(request.ids[file], request.ids[file]))) {
+        // Not opened, or the file's own identity unknown: by its spelling.
         return caseOnly != nullptr && ApartByCase(pending, caseOnly) ? Touch::Nothing : bySpelling;
     }
     if (IsSameId(id, request.ids[file])) {

@@ -93,7 +93,8 @@ bool FileIdentity(const WCHAR *path, FileId &id) {
 // FileCaseSensitiveInfo (Windows 10 1803 on): FILE_CS_FLAG_CASE_SENSITIVE_DIR.
 bool IsCaseSensitiveFolder(const WCHAR *path) {
     const auto informationEx = Kernel32Function<FileInformationByHandleExProc>("GetFileInformationByHandleEx");
-    const HANDLE folder = informationEx != nullptr ? OpenForQuery(path, FILE_READ_ATTRIBUTES) : INVALID_HANDLE_VALUE;
+    const HANDLE folder =
+        informationEx != nullptr ? OpenForQuery(path, FILE_READ_ATTRIBUTES) : INVALID_HANDLE_VALUE;
     if (folder == INVALID_HANDLE_VALUE) {
         return false;
     }

@@ -96,9 +96,9 @@ DWORD ReadPendingValues(const WCHAR *const (&names)[2], RegistryValue (&values)[
 bool DefinedAtStart(const WCHAR *device) {
     Registry registry;
     DWORD size = 0;
-    const bool defined =
-        OpenKey(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\DOS Devices", registry) == ERROR_SUCCESS &&
-        registry.query(registry.key, device, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+    const LONG opened = OpenKey(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\DOS Devices", registry);
+    const bool defined = opened == ERROR_SUCCESS &&
+                         registry.query(registry.key, device, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
     CloseKey(registry);
     return defined;
 }
