@@ -764,7 +764,10 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION *
     const auto link = fake.hardLinks.find(path);
     path = link != fake.hardLinks.end() ? link->second : path;
     if (!IsCaseSensitive(path.substr(0, path.rfind('\\')))) {
-        std::transform(path.begin(), path.end(), path.begin(), ::toupper);
+        static WCHAR upper[MaxPath];  // as the file system upper-cases it
+        LCMapStringW(0, 0, Widen(path).c_str(), -1, upper, MaxPath);
+        fake.calls.pop_back();
+        path = Narrow(upper);
     }
     *info = BY_HANDLE_FILE_INFORMATION{};
     info->dwVolumeSerialNumber = 0x1234;
