@@ -84,8 +84,8 @@ struct FakeWindows {
 
     // What is pending: the registry's values by name (an empty list: the
     // value cannot be read, with registryError), each of the type given and
-    // cut by as many bytes at its end, and the lines of the [rename] section
-    // of wininit.ini.
+    // cut by as many bytes at its end (a letter, "S:", is one of DOS
+    // Devices), and the lines of the [rename] section of wininit.ini.
     std::map<std::string, std::vector<std::string>> pending;
     DWORD registryError = ERROR_ACCESS_DENIED;
     DWORD pendingType = REG_MULTI_SZ;

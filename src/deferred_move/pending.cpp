@@ -119,7 +119,7 @@ bool SharesLastComponent(const WCHAR *last, DWORD length, int file) {
 // A pending name as it is compared: as read, in Windows' notation for local
 // paths, its length there, and its last component; and whether the restart
 // cannot open it at all. A trailing backslash names the folder before it,
-// and is left out of the length. Worked out once for both files, as a long
+// and is left out of the length (but for a root's, C:\ or a volume's). Worked out once for both files, as a long
 // list makes this the cost of a run.
 struct PendingName {
     const WCHAR *name, *local, *last;
@@ -130,7 +130,9 @@ struct PendingName {
 PendingName Spelt(const WCHAR *name, bool foreign) {
     PendingName spelt = {name, LocalPath(name), nullptr, TextLength(name), 0, foreign};
     spelt.length -= static_cast<DWORD>(spelt.local - name);
-    if (spelt.length > 1 && spelt.local[spelt.length - 1] == '\\' && spelt.local[spelt.length - 2] != ':') {
+    const bool volumeRoot = spelt.length == 49 && StartsWith(spelt.local, "\\\\?\\Volume{");
+    if (spelt.length > 1 && spelt.local[spelt.length - 1] == '\\' && spelt.local[spelt.length - 2] != ':' &&
+        !volumeRoot) {
         --spelt.length;
     }
     spelt.last = spelt.local + spelt.length;
