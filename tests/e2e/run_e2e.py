@@ -149,6 +149,7 @@ A_ONTO_C = r"A move of C:\e2e\a.txt onto C:\e2e\c.txt" + PENDING_TEXT
 SUB = {r"sub\a.txt": "A", r"sub\b.txt": "B"}
 APP = {r"app\new.dll": "new", r"app\lib.dll": "lib"}
 APP_MOVED = ["\\??\\C:\\e2e\\app\\", "!\\??\\C:\\e2e\\appold\\"]
+SPELT_98 = "[rename]\r\nC:/e2e/./sub/..//b.txt=C:\\e2e\\x.txt\r\n"
 LONG_FOLDER_PAIR = {r"long folder\long name a.txt": "A", r"long folder\long name b.txt": "B"}
 DAMAGED = ("The list of moves already pending for the next start cannot be read whole, and a move "
            "added to it could be lost: restart Windows first, which clears the list, then run again.")
@@ -452,6 +453,9 @@ CASES = [
          after={"a.txt": None, "b.txt": "source", "zz.txt": "source"}),
     case("a b, then b a, is refused on 98", "win98", refused("b.txt", A_ONTO_B),
          args=["b.txt", "a.txt"], earlier=[["a.txt", "b.txt"]], status=5, after=MOVED_PAIR, **WIN9X),
+    case("a [rename] line onto Destination, spelt with / . .. and \\\\, is refused on 98", "win98",
+         refused("b.txt", r"A move of C:\e2e\x.txt onto C:\e2e\b.txt" + PENDING_TEXT), status=5,
+         setup=lambda wine: write_wininit(wine, SPELT_98), wininit=re.escape(SPELT_98)),
     case("the same pair twice on 98", "win98", outcome("Windows 98 4.10 build 2222  A "),
          earlier=[["a.txt", "b.txt"]], after=MOVED_PAIR, **WIN9X),
     # What a console shows, and what a file receives: names as typed, in any
