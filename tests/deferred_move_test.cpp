@@ -263,6 +263,29 @@ const Calls ontoApp = {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(n
                        "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\" + app + ", 5)"};
 const Calls ontoAppChecked(ontoApp.begin(), ontoApp.end() - 1);
 
+// src.txt onto dst.txt pending through S:, which opens them.
+void ThroughS() {
+    Pending({"\\??\\S:\\src.txt", "!\\??\\S:\\dst.txt"});
+    Opens("\\\\?\\S:\\src.txt", "C:\\work\\src.txt"), Opens("\\\\?\\S:\\dst.txt", "C:\\work\\dst.txt");
+}
+// Windows 10's cs, a folder that tells names apart by case, with a, b, A and B.
+void CaseSensitive() {
+    Build(19045);
+    fake.caseSensitive = {"C:\\work\\cs"};
+    Opens("C:\\work\\cs", "C:\\work\\cs");
+    for (const char *path : {"C:\\work\\cs\\a", "C:\\work\\cs\\b", "C:\\work\\cs\\A", "C:\\work\\cs\\B"}) {
+        fake.files[path] = path;
+    }
+}
+const Calls caseSensitiveMoved = {"SearchPathW(null, C:\\work\\cs\\a, null, 32768)",
+                                  "SearchPathW(null, C:\\work\\cs\\b, null, 32768)",
+                                  "GetShortPathNameW(C:\\work\\cs\\a, 32768)",
+                                  "MoveFileExW(\\\\?\\C:\\work\\cs\\a, \\\\?\\C:\\work\\cs\\b, 5)"};
+// A [rename] line onto dst.txt, spelt another way: src.txt onto it is refused.
+MoveCase Win9xOntoDestination(const char *name, void (*setUp)()) {
+    return {name, win9x, "src.txt", "dst.txt", setUp, CannotCarryOut, win9xChecked,
+            "Error with: dst.txt. A move of C:\\WORK\\X.TXT onto C:\\WORK\\DST.TXT" + restartFirst};
+}
 // Source in C:\Temp, whose folder is set up as given, onto dst.txt.
 const Calls fromTemp = {"SearchPathW(null, new library.dll, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
                         "GetShortPathNameW(C:\\Temp\\new library.dll, 32768)",
@@ -368,7 +391,8 @@ const MoveCase moveCases[] = {
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(., .\\SRC.TXT, null, 260)",
       "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\SRC.TXT, 260)"},
      "Error with: src.txt. " + sameFile},
-    {"NtSameFileByShortName", nt, "new library.dll", "NEWLIB~1.DLL", Nothing, CannotCarryOut,
+    {"NtSameFileByShortName", nt, "new library.dll", "NEWLIB~1.DLL",
+     [] { Opens("C:\\Temp\\NEWLIB~1.DLL", "C:\\Temp\\new library.dll"); }, CannotCarryOut,
      {"SearchPathW(null, new library.dll, null, 32768)", "SearchPathW(null, NEWLIB~1.DLL, null, 32768)",
       "GetShortPathNameW(C:\\Temp\\new library.dll, 32768)",
       "GetShortPathNameW(C:\\Temp\\NEWLIB~1.DLL, 32768)"},
@@ -699,6 +723,12 @@ const MoveCase moveCases[] = {
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, C:\\Program Files\\My App\\library.dll, null, 260)",
       "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\Program Files\\My App\\library.dll, 260)"},
      "Error with: C:\\Program Files\\My App\\library.dll. A deletion of C:\\PROGRA~1\\MYAPP~1" + holdsIt + restartFirst},
+    // 95/98: names made whole as DOS reads them.
+    Win9xOntoDestination("Win9xDotFoldersInAPendingName",
+                         [] { fake.renameSection = {"C:\\WORK\\.\\SUB\\..\\DST.TXT=C:\\WORK\\X.TXT"}; }),
+    Win9xOntoDestination("Win9xSlashesInAPendingName", [] { fake.renameSection = {"C:/WORK/DST.TXT=C:/WORK/X.TXT"}; }),
+    Win9xOntoDestination("Win9xDoubledBackslashInAPendingName",
+                         [] { fake.renameSection = {"C:\\WORK\\\\DST.TXT=C:\\\\WORK\\X.TXT"}; }),
     {"NtLongPendingNameCutInTheReport", nt, "src.txt", "dst.txt",
      [] { Pending({"\\??\\C:\\work\\src.txt", "!\\??\\" + longName}); }, CannotCarryOut, ntChecked,
      "Error with: src.txt. A move of C:\\work\\src.txt onto " + longName.substr(0, 32767) + restartFirst},
@@ -831,14 +861,61 @@ const MoveCase moveCases[] = {
          Opens("\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\work\\src.txt", "C:\\work\\src.txt");
      },
      CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of \\Device\\HarddiskVolume1\\work\\src.txt" + restartFirst},
-    {"NtNetworkNamesNeverOpened", nt, "src.txt", "dst.txt",
+    // Nor is a pipe, a mailslot, or another device.
+    {"NtNamesOffLocalDisksNeverOpened", nt, "src.txt", "dst.txt",
      [] {
-         Pending({"\\??\\UNC\\server\\share\\src.txt", "", "\\??\\N:\\src.txt", "", "\\\\server\\s\\src.txt", ""});
-         for (const char *name : {"\\\\?\\UNC\\server\\share\\src.txt", "\\\\?\\N:\\src.txt", "\\\\server\\s\\src.txt"}) {
+         Pending({"\\??\\UNC\\server\\share\\src.txt", "", "\\??\\N:\\src.txt", "", "\\\\server\\s\\src.txt", "",
+                  "\\??\\pipe\\src.txt", "", "\\??\\MAILSLOT\\src.txt", "",
+                  "\\Device\\LanmanRedirector\\s\\src.txt", ""});
+         for (const char *name : {"\\\\?\\UNC\\server\\share\\src.txt", "\\\\?\\N:\\src.txt", "\\\\server\\s\\src.txt",
+                                  "\\\\?\\pipe\\src.txt", "\\\\?\\MAILSLOT\\src.txt",
+                                  "\\\\?\\GLOBALROOT\\Device\\LanmanRedirector\\s\\src.txt"}) {
              Opens(name, "C:\\work\\src.txt");
          }
      },
      Success, ntMoved, ""},
+    {"BeforeVistaHandleOfAnotherTypeUnused", nt, "src.txt", "dst.txt",
+     [] {
+         BeforeVista(), HardLinks(), Pending({"\\??\\C:\\work\\u\\src.txt", ""});
+         fake.fileTypes["\\\\?\\C:\\work\\u\\src.txt"] = 3;  // FILE_TYPE_PIPE
+     },
+     Success,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
+     ""},
+    // As the restart reads a name: a trailing backslash names the folder
+    // before it; a name outside the object namespace, or through a letter
+    // of this logon session, names nothing.
+    {"NtFolderWithATrailingBackslashMoved", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\work\\", "!\\??\\C:\\old\\"}); }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. A move of C:\\work\\" + holdsIt + " onto C:\\old\\" + restartFirst},
+    {"NtEntryWithoutARootNamesNothing", nt, "src.txt", "dst.txt",
+     [] { Pending({"C:\\work\\src.txt", "!C:\\work\\dst.txt"}); }, Success, ntMoved, ""},
+    {"NtEntryThroughASubstLetterNamesNothing", nt, "src.txt", "dst.txt",
+     [] { SubstLetter(), ThroughS(); }, Success, ntMoved, ""},
+    {"NtEntryThroughARegistryLetterIsThePair", nt, "src.txt", "dst.txt",
+     [] { SubstLetter(), ThroughS(), fake.pending["S:"] = {"\\??\\C:\\work"}; }, Success, ntChecked, ""},
+    {"NtEntryThroughADefineDosDeviceFolderNamesNothing", nt, "src.txt", "dst.txt",
+     [] { ThroughS(), fake.dosDevices["S:"] = "\\Device\\HarddiskVolume2\\work"; }, Success, ntMoved, ""},
+    // Names that differ only in case, in a folder that tells them apart.
+    {"Win10CaseSensitiveFolderOtherPairPending", nt, "C:\\work\\cs\\a", "C:\\work\\cs\\b",
+     [] { CaseSensitive(), Pending({"\\??\\C:\\work\\cs\\A", "!\\??\\C:\\work\\cs\\B"}); }, Success,
+     caseSensitiveMoved, ""},
+    {"Win10CaseSensitiveFolderAOntoItsA", nt, "C:\\work\\cs\\a", "C:\\work\\cs\\A", CaseSensitive, Success,
+     {"SearchPathW(null, C:\\work\\cs\\a, null, 32768)", "SearchPathW(null, C:\\work\\cs\\A, null, 32768)",
+      "GetShortPathNameW(C:\\work\\cs\\a, 32768)", "MoveFileExW(\\\\?\\C:\\work\\cs\\a, \\\\?\\C:\\work\\cs\\A, 5)"},
+     ""},
+    {"Win10CaseSensitiveFolderNameThatDoesNotExist", nt, "C:\\work\\cs\\a", "C:\\work\\cs\\b",
+     [] { CaseSensitive(), fake.files.erase("C:\\work\\cs\\A"), Pending({"\\??\\C:\\WORK\\cs\\A", ""}); },
+     Success, caseSensitiveMoved, ""},
+    {"Win10CaseInsensitiveFolderNameThatDoesNotExist", nt, "C:\\work\\cs\\a", "C:\\work\\cs\\b",
+     [] {
+         CaseSensitive(), fake.caseSensitive.clear(), fake.files.erase("C:\\work\\cs\\A");
+         Pending({"\\??\\C:\\work\\cs\\A", ""});
+     },
+     CannotCarryOut, Calls(caseSensitiveMoved.begin(), caseSensitiveMoved.end() - 1),
+     "Error with: C:\\work\\cs\\a. A deletion of C:\\work\\cs\\A" + restartFirst},
     {"NtDataStreamIsTheFile", nt, "src.txt", "dst.txt", [] { Pending({"\\??\\C:\\work\\src.txt::$data", ""}); },
      CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of C:\\work\\src.txt" + restartFirst},
     // The read-back: another program's entry after this one; lists that

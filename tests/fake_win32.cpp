@@ -716,7 +716,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR path, WIN32_FIND_DATAA *data) {
 BOOL WINAPI FindClose(HANDLE) { return TRUE; }
 
 // A handle is counted as a buffer the program must release.
-HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, DWORD, HANDLE) {
+HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, DWORD flags, HANDLE) {
     const std::string path = Narrow(pathText);
     // A volume or a disk is no file system path.
     const bool device = fake.volumeDisks.count(path) != 0 ||
@@ -727,6 +727,11 @@ HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, 
         fake.finalPaths.emplace(path, path);
     } else {
         RecordRedirected(call, true);
+        // A file opens only where a server it may lead to could not act as the caller.
+        const DWORD identifyOnly = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
+        if ((flags & identifyOnly) != identifyOnly) {
+            return INVALID_HANDLE_VALUE;
+        }
     }
     const bool deviceForm = path.compare(0, 4, "\\\\?\\") == 0 || path.compare(0, 4, "\\\\.\\") == 0;
     const std::string local = deviceForm ? path.substr(4) : path;
@@ -753,11 +758,26 @@ DWORD WINAPI GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWO
     return CopyPath(Widen(finalPath), path, size);
 }
 
+DWORD WINAPI GetFileType(HANDLE file) {
+    const auto type = fake.fileTypes.find(*static_cast<std::string *>(file));
+    return type != fake.fileTypes.end() ? type->second : FILE_TYPE_DISK;
+}
+
+bool IsCaseSensitive(const std::string &folder) {
+    const auto &folders = fake.caseSensitive;
+    return folder.size() > 4 && std::find(folders.begin(), folders.end(), folder.substr(4)) != folders.end();
+}
+
 BOOL WINAPI GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION *info) {
     std::string path = *static_cast<std::string *>(file);
     const auto link = fake.hardLinks.find(path);
     path = link != fake.hardLinks.end() ? link->second : path;
-    std::transform(path.begin(), path.end(), path.begin(), ::toupper);
+    if (!IsCaseSensitive(path.substr(0, path.rfind('\\')))) {
+        static WCHAR upper[MaxPath];  // as the file system upper-cases it
+        LCMapStringW(0, 0, Widen(path).c_str(), -1, upper, MaxPath);
+        fake.calls.pop_back();
+        path = Narrow(upper);
+    }
     *info = BY_HANDLE_FILE_INFORMATION{};
     info->dwVolumeSerialNumber = 0x1234;
     info->nFileIndexLow = static_cast<DWORD>(std::hash<std::string>()(path));
@@ -766,6 +786,10 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION *
 
 // FileIdInfo: the index above, and the upper half of the ID given per path.
 BOOL WINAPI FakeGetFileInformationByHandleEx(HANDLE file, int informationClass, void *information, DWORD size) {
+    if (informationClass == FileCaseSensitiveInfoClass) {
+        *static_cast<DWORD *>(information) = IsCaseSensitive(*static_cast<std::string *>(file)) ? 1 : 0;
+        return size == sizeof(DWORD);
+    }
     BY_HANDLE_FILE_INFORMATION info;
     GetFileInformationByHandle(file, &info);
     const auto high = fake.idHigh.find(*static_cast<std::string *>(file));
@@ -931,6 +955,7 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         {"FindFirstFileW", Exported(&FindFirstFileW)},
         {"CreateFileW", Exported(&CreateFileW)},
         {"GetFinalPathNameByHandleW", Exported(&GetFinalPathNameByHandleW)},
+        {"GetFileType", Exported(&GetFileType)},
         {"GetVolumeNameForVolumeMountPointW", Exported(&GetVolumeNameForVolumeMountPointW)},
         {"DeviceIoControl", Exported(&DeviceIoControl)},
         {"RegEnumKeyExW", Exported(&RegEnumKeyExW)},

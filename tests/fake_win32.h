@@ -62,6 +62,12 @@ struct FakeWindows {
     std::map<std::string, Found> found;
     std::map<std::string, std::string> finalPaths;
     std::map<std::string, std::string> hardLinks;
+    // GetFileType of what a final path opens (a pipe's, say); any other is a
+    // disk file. The folders (final paths without \\?\) that tell names
+    // apart by case: their files' indexes are of their own spelling, and from
+    // Windows 8 on FileCaseSensitiveInfo says so.
+    std::map<std::string, DWORD> fileTypes;
+    std::vector<std::string> caseSensitive;
     // From Windows 8 on, GetFileInformationByHandleEx's FileIdInfo: the
     // index, with these upper 64 bits of the ID (ReFS) per opened path.
     std::map<std::string, DWORD> idHigh;
@@ -81,8 +87,8 @@ struct FakeWindows {
 
     // What is pending: the registry's values by name (an empty list: the
     // value cannot be read, with registryError), each of the type given and
-    // cut by as many bytes at its end, and the lines of the [rename] section
-    // of wininit.ini.
+    // cut by as many bytes at its end (a letter, "S:", is one of DOS
+    // Devices), and the lines of the [rename] section of wininit.ini.
     std::map<std::string, std::vector<std::string>> pending;
     DWORD registryError = ERROR_ACCESS_DENIED;
     DWORD pendingType = REG_MULTI_SZ;

@@ -91,12 +91,15 @@ void TurnRedirectionOn();
 // marks taken off its names (NT's in the \\?\ form): its source, its
 // destination (empty for a delete), whether it replaces a file there, and
 // the list that holds it (0: PendingFileRenameOperations, or wininit.ini;
-// 1: PendingFileRenameOperations2).
+// 1: PendingFileRenameOperations2), and for each name, source first,
+// whether it is foreign to NT's object namespace (C:\..., \\?\...), so
+// that the restart cannot open it.
 struct PendingMove {
     const WCHAR *source;
     const WCHAR *destination;
     bool replaces;
     int list;
+    bool foreign[2];
 };
 
 // Reads what the next start will already carry out by the mechanism (on NT

@@ -55,9 +55,14 @@ bool IsNameOf(const WCHAR *name, int file) {
 }  // namespace
 
 bool IsSameFile(Request &request, int) {
-    // By any of their names, and on NT by their identity, which also
-    // tells a hard link.
+    // On NT by their identity where both are known, which also tells a hard
+    // link, and two names that differ only in case in a folder that tells
+    // them apart; else by any of their names.
     request.reason = SameFile;
+    const FileId(&ids)[2] = request.ids;
+    if (IsSameId(ids[SourceFile], ids[SourceFile]) && IsSameId(ids[DestinationFile], ids[DestinationFile])) {
+        return IsSameId(ids[SourceFile], ids[DestinationFile]);
+    }
     return IsNameOf(request.paths[SourceFile], DestinationFile) ||
            IsNameOf(request.realPaths[SourceFile], DestinationFile) ||
            (request.shortened && IsNameOf(request.shortPaths[SourceFile], DestinationFile)) ||

@@ -117,73 +117,201 @@ bool SharesLastComponent(const WCHAR *last, DWORD length, int file) {
 }
 
 // A pending name as it is compared: as read, in Windows' notation for local
-// paths, its length there, and its last component. Worked out once for both
-// files, as a long list makes this the cost of a run.
+// paths, its length there, and its last component; and whether the restart
+// cannot open it at all. A trailing backslash names the folder before it,
+// and is left out of the length (but for a root's, C:\ or a volume's). Worked out once for both files, as a long
+// list makes this the cost of a run.
 struct PendingName {
     const WCHAR *name, *local, *last;
     DWORD length, lastLength;
+    bool foreign;
 };
 
-PendingName Spelt(const WCHAR *name) {
-    PendingName spelt = {name, LocalPath(name), nullptr, 0, 0};
-    spelt.last = FileName(spelt.local);
-    spelt.lastLength = TextLength(spelt.last);
-    spelt.length = static_cast<DWORD>(spelt.last - spelt.local) + spelt.lastLength;
+PendingName Spelt(const WCHAR *name, bool foreign) {
+    PendingName spelt = {name, LocalPath(name), nullptr, TextLength(name), 0, foreign};
+    spelt.length -= static_cast<DWORD>(spelt.local - name);
+    const bool volumeRoot = spelt.length == 49 && StartsWith(spelt.local, "\\\\?\\Volume{");
+    if (spelt.length > 1 && spelt.local[spelt.length - 1] == '\\' && spelt.local[spelt.length - 2] != ':' &&
+        !volumeRoot) {
+        --spelt.length;
+    }
+    spelt.last = spelt.local + spelt.length;
+    while (spelt.last > spelt.local && spelt.last[-1] != '\\') {
+        --spelt.last;
+    }
+    spelt.lastLength = spelt.length - static_cast<DWORD>(spelt.last - spelt.local);
     return spelt;
 }
 
-// Whether a name is on the network: \\server\..., \\?\UNC\..., the
-// redirector's devices, or a drive letter of a network drive. The restart
-// runs before the network, so such a name cannot touch a local file, and
-// opening it may wait on the network while the lock is held.
-bool IsNetworkName(const WCHAR *name) {
-    const WCHAR *local = LocalPath(name);
-    if (local[0] != '\\') {
-        const WCHAR root[] = {local[0], ':', '\\', 0};
-        return local[1] == ':' && DriveType(root) == DRIVE_REMOTE;
+// What the restart finds at a pending name, as far as Quarvel may look:
+// a local disk, where opening the name tells which file it is; something
+// it must not open, a pipe, a mailslot, the network or another device (its
+// server would learn who asks, and an administrator's credentials would be
+// sent), compared by spelling alone; or nothing, as its drive letter is one
+// of this logon session's (SUBST, DefineDosDevice), gone at the restart.
+enum class Reach { Unknown, Disk, Spelling, Gone };
+Reach letters[26];
+
+// A letter that stands for a folder names \??\C:\work (SUBST) or, made
+// with DefineDosDevice, a folder of a volume, \Device\HarddiskVolume3\dir
+// (NT 4.0's own letters name \Device\Harddisk0\Partition1). The registry's
+// DOS Devices list makes such letters too, before the moves run.
+Reach LetterReach(WCHAR letter) {
+    const int index = (letter | 0x20) - 'a';
+    if (index < 0 || index >= 26) {
+        return Reach::Spelling;
     }
-    static const char *const network[] = {"\\\\?\\UNC\\", "\\Device\\Mup\\", "\\\\?\\GLOBALROOT\\Device\\Mup\\",
-                                          "\\Device\\LanmanRedirector\\"};
-    for (const char *prefix : network) {
-        if (StartsWith(local, prefix)) {
-            return true;
+    if (letters[index] == Reach::Unknown) {
+        const WCHAR device[] = {letter, ':', 0}, root[] = {letter, ':', '\\', 0};
+        // Where it cannot be asked, or the target is too long for a disk's
+        // or a folder's, the drive's type alone tells.
+        WCHAR target[MAX_PATH] = {0};
+        bool standsForFolder;
+        if (DosDeviceTarget(device, target, MAX_PATH) != 0 && StartsWith(target, "\\Device\\") &&
+            !(StartsWith(target, "\\Device\\Harddisk") && target[16] >= '0' && target[16] <= '9')) {
+            const WCHAR *folder = target + 8;
+            while (*folder != 0 && *folder != '\\') {
+                ++folder;
+            }
+            standsForFolder = *folder != 0 && folder[1] != 0;
+        } else {
+            standsForFolder = StartsWith(target, "\\??\\");
         }
+        bool gone = false;
+        if (standsForFolder) {
+            TurnRedirectionOn();  // ADVAPI32 may be loaded
+            gone = !DefinedAtStart(device);
+            TurnRedirectionOff();
+        }
+        const UINT type = gone ? DRIVE_UNKNOWN : DriveType(root);
+        const bool disk =
+            type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_CDROM || type == DRIVE_RAMDISK;
+        letters[index] = gone ? Reach::Gone : disk ? Reach::Disk : Reach::Spelling;
     }
-    return local[1] == '\\' && local[2] != '?' && local[2] != '.';
+    return letters[index];
 }
 
-// Whether a pending name names the file, or a folder that holds it: by its
-// spelling in any of the file's forms, and on NT by what it names, the
-// identity of the file or folder it opens. A name that does not exist, and
-// one on the network, is compared by its spelling alone.
+// Only names on a disk volume are opened: by a drive letter, a volume's
+// name, or the name of a disk volume's device (GLOBALROOT, or the object
+// name as written), and the Windows folder's own link.
+Reach Reached(const PendingName &pending) {
+    if (pending.local != pending.name) {
+        return LetterReach(pending.local[0]);
+    }
+    static const char *const disks[] = {"\\\\?\\Volume{", "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume",
+                                        "\\Device\\HarddiskVolume", "\\SystemRoot\\"};
+    for (const char *prefix : disks) {
+        if (StartsWith(pending.name, prefix)) {
+            return Reach::Disk;
+        }
+    }
+    return Reach::Spelling;
+}
+
+// Whether a pending name that differs from a form of the file's path only
+// in case names another file all the same: where a folder on the way tells
+// names apart by case, the component in it that differs is another one.
+bool ApartByCase(const PendingName &pending, const WCHAR *spelling) {
+    if (!NamesAreUnicode()) {
+        return false;  // 95/98: FAT ignores case
+    }
+    DWORD component = 0;
+    for (DWORD at = 0; at < pending.length; ++at) {
+        if (spelling[at] == '\\') {
+            component = at + 1;
+        } else if (pending.local[at] != spelling[at]) {
+            // The folder that holds the component, C:\ with its backslash.
+            const DWORD length = component > 1 && spelling[component - 2] != ':' ? component - 1 : component;
+            if (component > 1 && CopyText(scratch, spelling)) {
+                scratch[length] = 0;
+                if (IsCaseSensitiveFolder(scratch)) {
+                    return true;
+                }
+            }
+            while (at + 1 < pending.length && spelling[at + 1] != '\\') {
+                ++at;
+            }
+        }
+    }
+    return false;
+}
+
+// Whether a name is spelt as a form of the file's path (or of a folder on
+// it, up to a backslash there): exactly, or only as the file system's
+// upper-casing makes it the same.
+enum class Spelling { Other, Same, SameButCase };
+
+Spelling Compared(const WCHAR *name, const WCHAR *spelling, DWORD length) {
+    if (!SameUnits(name, spelling, length)) {
+        return Spelling::Other;
+    }
+    for (DWORD at = 0; at < length; ++at) {
+        if (name[at] != spelling[at]) {
+            return Spelling::SameButCase;
+        }
+    }
+    return Spelling::Same;
+}
+
+// Whether a pending name names the file, or a folder that holds it, as the
+// restart will read it: never where it cannot open the name; by its
+// spelling in any of the file's forms; on NT by what it names, the identity
+// of the file or folder it opens, which also judges a name that differs only
+// in case. A name that does not exist is the same in another case unless a
+// folder tells them apart; one that is not opened is compared by its
+// spelling alone.
 Touch Touches(const PendingName &pending, int file) {
     const Spellings &spelt = spellings[file];
     const WCHAR *local = pending.local;
     const DWORD length = pending.length;
-    for (int form = 0; form < spelt.count; ++form) {
-        const WCHAR *spelling = spelt.forms[form];
-        if (spelt.lengths[form] == length && SameUnits(local, spelling, length)) {
-            return Touch::File;
-        }
-        if (spelt.lengths[form] > length && length > 0 && spelling[length] == '\\' &&
-            SameUnits(local, spelling, length)) {
-            return Touch::Folder;
-        }
-    }
-    if (!NamesAreUnicode() || !SharesLastComponent(pending.last, pending.lastLength, file) ||
-        IsNetworkName(pending.name)) {
+    if (pending.foreign) {
         return Touch::Nothing;
     }
-    // The Session Manager opens an NT object name as it is written.
-    const WCHAR *name = pending.name;
-    if (name[0] == '\\' && name[1] != '\\') {
-        if (!CopyText(objectName, L"\\\\?\\GLOBALROOT") || !CopyText(objectName, name, 14)) {
-            return Touch::Nothing;
+    // Spelt exactly as one form, or else the same but for case as one.
+    Touch bySpelling = Touch::Nothing;
+    const WCHAR *caseOnly = nullptr;
+    for (int form = 0; form < spelt.count; ++form) {
+        const WCHAR *spelling = spelt.forms[form];
+        const bool whole = spelt.lengths[form] == length;
+        if (!whole && !(spelt.lengths[form] > length && length > 0 && spelling[length] == '\\')) {
+            continue;
         }
-        name = objectName;
+        const Spelling compared = Compared(local, spelling, length);
+        if (compared == Spelling::Same) {
+            bySpelling = whole ? Touch::File : Touch::Folder;
+            caseOnly = nullptr;
+            break;
+        }
+        if (compared == Spelling::SameButCase && caseOnly == nullptr) {
+            bySpelling = whole ? Touch::File : Touch::Folder;
+            caseOnly = spelling;
+        }
     }
-    FileId id;
-    const DWORD final = OpenedFileFacts(name, pendingFinal, id);
+    const bool opens = NamesAreUnicode() && SharesLastComponent(pending.last, pending.lastLength, file);
+    if (bySpelling == Touch::Nothing && !opens) {
+        return Touch::Nothing;
+    }
+    const Reach reach = Reached(pending);
+    if (reach == Reach::Gone || (bySpelling != Touch::Nothing && caseOnly == nullptr)) {
+        return reach == Reach::Gone ? Touch::Nothing : bySpelling;
+    }
+    FileId id = {};
+    DWORD final = ERROR_CALL_NOT_IMPLEMENTED;
+    if (reach == Reach::Disk && opens) {
+        // The Session Manager opens an NT object name as it is written.
+        const WCHAR *name = pending.name;
+        if (name[0] == '\\' && name[1] != '\\') {
+            if (!CopyText(objectName, L"\\\\?\\GLOBALROOT") || !CopyText(objectName, name, 14)) {
+                return bySpelling;
+            }
+            name = objectName;
+        }
+        final = OpenedFileFacts(name, pendingFinal, id);
+    }
+    if (!IsSameId(id, id) || (caseOnly != nullptr && !IsSameId(request.ids[file], request.ids[file]))) {
+        // Not opened, or the file's own identity unknown: by its spelling.
+        return caseOnly != nullptr && ApartByCase(pending, caseOnly) ? Touch::Nothing : bySpelling;
+    }
     if (IsSameId(id, request.ids[file])) {
         // The same file by another name: from Vista on its final path tells
         // whether it is the same name or another hard link, which the
@@ -216,7 +344,8 @@ Touch Touches(const PendingName &pending, int file) {
 // its Source is gone when the second runs.
 bool FindsConflict(const PendingMove &move) {
     const bool deletes = move.destination[0] == 0;
-    const PendingName source = Spelt(move.source), destination = Spelt(move.destination);
+    const PendingName source = Spelt(move.source, move.foreign[0]),
+                      destination = Spelt(move.destination, move.foreign[1]);
     Touch sources[2], destinations[2];
     for (int file = SourceFile; file <= DestinationFile; ++file) {
         sources[file] = Touches(source, file);
@@ -254,6 +383,9 @@ bool FindsConflict(const PendingMove &move) {
 bool CannotReadPending(Request &request, int) {
     SetUpSpellings();
     folders.read = false;
+    for (Reach &letter : letters) {
+        letter = Reach::Unknown;
+    }
     DWORD error = LockPendingLists();
     if (error == ERROR_SUCCESS) {
         error = ForEachPendingMove(request.mechanism, FindsConflict, request.counts);

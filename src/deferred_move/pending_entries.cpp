@@ -21,8 +21,10 @@ namespace {
 // the form in which the file functions take the same names: \??\C:\...,
 // \??\Volume{...}\... and \??\GLOBALROOT\Device\... alike. A trailing
 // ::$DATA, the file's own data stream, names the file itself, and comes off.
-// In place.
-WCHAR *Unmarked(WCHAR *name, bool &replaces) {
+// A name that then does not begin at a root of the object namespace
+// (C:\..., \\?\..., \\server\...) is none the restart can open: it is
+// told by `foreign`. In place.
+WCHAR *Unmarked(WCHAR *name, bool &replaces, bool &foreign) {
     const DWORD length = TextLength(name);
     if (length >= 7 && StartsWith(name + length - 7, "::$DATA")) {
         name[length - 7] = 0;
@@ -37,6 +39,7 @@ WCHAR *Unmarked(WCHAR *name, bool &replaces) {
             break;
         }
     }
+    foreign = name[0] != '\\' || name[1] == '\\';
     static const char *const prefixes[] = {"\\??\\", "\\DosDevices\\", "\\GLOBAL??\\"};
     for (const char *prefix : prefixes) {
         if (StartsWith(name, prefix)) {
@@ -101,12 +104,13 @@ DWORD VisitRegistryList(bool (*visit)(const PendingMove &move), DWORD (&counts)[
     for (int list = 0; list < 2; ++list) {
         WCHAR *name = values[list].data;
         for (; error == ERROR_SUCCESS && name != nullptr && *name != 0 && !found; ++counts[list]) {
-            PendingMove move = {nullptr, nullptr, false, list};
+            PendingMove move = {nullptr, nullptr, false, list, {false, false}};
             bool replaces = false;
             WCHAR *destination = name + TextLength(name) + 1;
             WCHAR *next = destination + TextLength(destination) + 1;
-            move.source = Unmarked(name, replaces);
-            move.destination = Unmarked(destination, move.replaces);
+            move.source = Unmarked(name, replaces, move.foreign[0]);
+            move.destination = Unmarked(destination, move.replaces, move.foreign[1]);
+            move.foreign[1] = move.foreign[1] && *move.destination != 0;  // a delete
             name = next;
             found = visit(move);
         }
@@ -115,6 +119,40 @@ DWORD VisitRegistryList(bool (*visit)(const PendingMove &move), DWORD (&counts)[
         }
     }
     return error;
+}
+
+// A [rename] name made whole as DOS reads it: / is \, a doubled \ is one,
+// and . and .. folders are resolved, never above the root. In place: the
+// name only gets shorter.
+void MakeWhole(WCHAR *name) {
+    for (WCHAR *c = name; *c != 0; ++c) {
+        *c = *c == '/' ? WCHAR{'\\'} : *c;
+    }
+    WCHAR *root = name + (name[0] != 0 && name[1] == ':' ? 2 : 0);
+    root += root[0] == '\\' ? (root == name && root[1] == '\\' ? 2 : 1) : 0;
+    WCHAR *out = root;
+    for (const WCHAR *in = root; *in != 0;) {
+        const WCHAR *end = in;
+        while (*end != 0 && *end != '\\') {
+            ++end;
+        }
+        const long length = end - in;
+        if (length == 2 && in[0] == '.' && in[1] == '.') {
+            while (out > root && out[-1] != '\\') {
+                --out;
+            }
+            out -= out > root ? 1 : 0;
+        } else if (length > 0 && !(length == 1 && in[0] == '.')) {
+            if (out > root) {
+                *out++ = '\\';
+            }
+            for (long i = 0; i < length; ++i) {
+                *out++ = in[i];
+            }
+        }
+        in = *end != 0 ? end + 1 : end;
+    }
+    *out = 0;
 }
 
 // The [rename] section: "destination=source" lines, "NUL=source" a delete.
@@ -129,7 +167,9 @@ DWORD VisitRenameSection(bool (*visit)(const PendingMove &move), DWORD (&counts)
         }
         if (*equals == '=') {
             *equals = 0;
-            const PendingMove move = {equals + 1, SameName(line, L"NUL") ? L"" : line, true, 0};
+            MakeWhole(line);
+            MakeWhole(equals + 1);
+            const PendingMove move = {equals + 1, SameName(line, L"NUL") ? L"" : line, true, 0, {false, false}};
             ++counts[0];
             if (visit(move)) {
                 break;

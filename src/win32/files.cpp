@@ -32,15 +32,27 @@ namespace {
 
 // A file or folder opened for a query alone: with no access at all, or to
 // read its security descriptor; nothing is read, and a file in use opens
-// too. Fails where there are no wide functions (95/98).
+// too. Should the name lead to a pipe or another device all the same, its
+// server may only identify Quarvel's account, never act as it, and the
+// handle is closed unused: only a file or folder on a disk is looked at.
+// Fails where there are no wide functions (95/98).
 HANDLE OpenForQuery(const WCHAR *path, DWORD access = 0) {
     const auto createFile = KERNEL32_FUNCTION(CreateFileW);
-    if (!NamesAreUnicode() || createFile == nullptr) {
+    const auto fileType = KERNEL32_FUNCTION(GetFileType);
+    if (!NamesAreUnicode() || createFile == nullptr || fileType == nullptr) {
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return INVALID_HANDLE_VALUE;
     }
-    return createFile(LongForm(path, 0), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file =
+        createFile(LongForm(path, 0), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                   nullptr);
+    if (file != INVALID_HANDLE_VALUE && fileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        SetLastError(ERROR_BAD_FILE_TYPE);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
 }
 
 // Four bytes, least significant first, as an ID holds them.
@@ -82,6 +94,20 @@ bool FileIdentity(const WCHAR *path, FileId &id) {
     const bool known = OpenedFileId(file, id);
     CloseHandle(file);
     return known;
+}
+
+// FileCaseSensitiveInfo (Windows 10 1803 on): FILE_CS_FLAG_CASE_SENSITIVE_DIR.
+bool IsCaseSensitiveFolder(const WCHAR *path) {
+    const auto informationEx = Kernel32Function<FileInformationByHandleExProc>("GetFileInformationByHandleEx");
+    const HANDLE folder =
+        informationEx != nullptr ? OpenForQuery(path, FILE_READ_ATTRIBUTES) : INVALID_HANDLE_VALUE;
+    if (folder == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD flags = 0;
+    const bool known = informationEx(folder, FileCaseSensitiveInfoClass, &flags, sizeof flags) != FALSE;
+    CloseHandle(folder);
+    return known && (flags & 1) != 0;
 }
 
 // Through NTDLL, which every NT process has, so that no ADVAPI32 is loaded;

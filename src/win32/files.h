@@ -15,6 +15,9 @@ BOOL VolumePathName(const WCHAR *path, WCHAR *volume, DWORD size);
 // FindFirstFile's record of one file: its long and short names and, for a
 // reparse point, its tag. False if there is none.
 bool FindFileData(const WCHAR *path, WIN32_FIND_DATAW &data);
+// Each handle below is opened with the security quality of service that lets
+// a server only identify the caller, and used only where it is a file or
+// folder on a disk (GetFileType); elsewhere it fails with ERROR_BAD_FILE_TYPE.
 // What Windows tells of a file through a handle opened with no access at all
 // (nothing is read, and a file in use opens too): its final path, with every
 // link, junction, mount point and drive letter on the way resolved, as
@@ -32,6 +35,9 @@ struct FileId {
 DWORD OpenedFileFacts(const WCHAR *path, WCHAR (&finalPath)[MaxPath], FileId &id);
 // A file's or folder's identity alone (NT); false where it cannot be opened.
 bool FileIdentity(const WCHAR *path, FileId &id);
+// Whether a folder tells names apart by case (NTFS's per-folder case
+// sensitivity, which WSL and fsutil set); false where it cannot be asked.
+bool IsCaseSensitiveFolder(const WCHAR *path);
 // A file's or folder's security descriptor with its owner and DACL,
 // self-relative, in a buffer of `size` bytes aligned for a DWORD (NT): its
 // length, or 0 where it cannot be read, with the reason for GetLastError

@@ -111,6 +111,11 @@ typedef unsigned short USHORT;
 #define FILE_SHARE_DELETE 0x00000004
 #define OPEN_EXISTING 3
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define SECURITY_SQOS_PRESENT 0x00100000
+#define SECURITY_IDENTIFICATION 0x00010000
+#define FILE_TYPE_DISK 1
+#define FILE_READ_ATTRIBUTES 0x0080
+#define DRIVE_RAMDISK 6
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 #define DRIVE_UNKNOWN 0
 #define DRIVE_REMOVABLE 2
@@ -131,6 +136,7 @@ typedef unsigned short USHORT;
 #define ERROR_CALL_NOT_IMPLEMENTED 120
 #define ERROR_ALREADY_EXISTS 183
 #define ERROR_FILENAME_EXCED_RANGE 206
+#define ERROR_BAD_FILE_TYPE 222
 #define ERROR_MORE_DATA 234
 #define ERROR_NO_UNICODE_TRANSLATION 1113
 #define ERROR_PRIVILEGE_NOT_HELD 1314
@@ -276,6 +282,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
 DWORD WINAPI GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFilePath,
                                        DWORD dwFlags);
 BOOL WINAPI CloseHandle(HANDLE hObject);
+DWORD WINAPI GetFileType(HANDLE hFile);
 HANDLE WINAPI CreateBoundaryDescriptorW(LPCWSTR Name, ULONG Flags);
 BOOL WINAPI AddSIDToBoundaryDescriptor(HANDLE *BoundaryDescriptor, PVOID RequiredSid);
 void WINAPI DeleteBoundaryDescriptor(HANDLE BoundaryDescriptor);

@@ -37,37 +37,70 @@ LONG ReadValue(decltype(&RegQueryValueExW) query, HKEY key, const WCHAR *name, R
 
 }  // namespace
 
+namespace {
+
 // The registry functions are KERNEL32's from Windows 7 on, ADVAPI32's on
 // every NT; ADVAPI32 is loaded only where KERNEL32 lacks them, so that
-// KERNEL32 stays the only DLL loaded with the program.
-DWORD ReadPendingValues(const WCHAR *const (&names)[2], RegistryValue (&values)[2]) {
-    HMODULE advapi32 = nullptr;
+// KERNEL32 stays the only DLL loaded with the program. The Session
+// Manager's key, or one below it, opened for reading values; the caller
+// closes it with CloseKey.
+struct Registry {
+    HMODULE advapi32;
+    decltype(&RegQueryValueExW) query;
+    decltype(&RegCloseKey) close;
+    HKEY key;
+};
+
+LONG OpenKey(const WCHAR *name, Registry &registry) {
+    registry.advapi32 = nullptr;
+    registry.key = nullptr;
     auto open = KERNEL32_FUNCTION(RegOpenKeyExW);
-    auto query = KERNEL32_FUNCTION(RegQueryValueExW);
-    auto close = KERNEL32_FUNCTION(RegCloseKey);
-    if (open == nullptr || query == nullptr || close == nullptr) {
-        advapi32 = LoadLibraryA("advapi32.dll");
-        open = ModuleFunction<decltype(&RegOpenKeyExW)>(advapi32, "RegOpenKeyExW");
-        query = ModuleFunction<decltype(&RegQueryValueExW)>(advapi32, "RegQueryValueExW");
-        close = ModuleFunction<decltype(&RegCloseKey)>(advapi32, "RegCloseKey");
+    registry.query = KERNEL32_FUNCTION(RegQueryValueExW);
+    registry.close = KERNEL32_FUNCTION(RegCloseKey);
+    if (open == nullptr || registry.query == nullptr || registry.close == nullptr) {
+        registry.advapi32 = LoadLibraryA("advapi32.dll");
+        open = ModuleFunction<decltype(&RegOpenKeyExW)>(registry.advapi32, "RegOpenKeyExW");
+        registry.query = ModuleFunction<decltype(&RegQueryValueExW)>(registry.advapi32, "RegQueryValueExW");
+        registry.close = ModuleFunction<decltype(&RegCloseKey)>(registry.advapi32, "RegCloseKey");
     }
+    return open == nullptr || registry.query == nullptr || registry.close == nullptr
+               ? ERROR_CALL_NOT_IMPLEMENTED
+               : open(HKEY_LOCAL_MACHINE, name, 0, KEY_QUERY_VALUE, &registry.key);
+}
+
+void CloseKey(Registry &registry) {
+    if (registry.key != nullptr) {
+        registry.close(registry.key);
+    }
+    if (registry.advapi32 != nullptr) {
+        FreeLibrary(registry.advapi32);
+    }
+}
+
+}  // namespace
+
+DWORD ReadPendingValues(const WCHAR *const (&names)[2], RegistryValue (&values)[2]) {
     values[0] = values[1] = RegistryValue{nullptr, 0, 0};
-    HKEY key = nullptr;
-    LONG error = open == nullptr || query == nullptr || close == nullptr
-                     ? ERROR_CALL_NOT_IMPLEMENTED
-                     : open(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                            0, KEY_QUERY_VALUE, &key);
-    if (error == ERROR_SUCCESS) {
-        for (int i = 0; i < 2 && (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND); ++i) {
-            error = ReadValue(query, key, names[i], values[i]);
-        }
-        close(key);
+    Registry registry;
+    LONG error = OpenKey(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", registry);
+    for (int i = 0; i < 2 && error == ERROR_SUCCESS; ++i) {
+        error = ReadValue(registry.query, registry.key, names[i], values[i]);
+        error = i == 0 && error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
     }
+    CloseKey(registry);
     error = error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;  // no key, nothing pending
-    if (advapi32 != nullptr) {
-        FreeLibrary(advapi32);
-    }
     return static_cast<DWORD>(error);
+}
+
+// The letters the Session Manager creates itself, before it runs the moves.
+bool DefinedAtStart(const WCHAR *device) {
+    Registry registry;
+    DWORD size = 0;
+    const LONG opened = OpenKey(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\DOS Devices", registry);
+    const bool defined = opened == ERROR_SUCCESS &&
+                         registry.query(registry.key, device, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+    CloseKey(registry);
+    return defined;
 }
 
 namespace {

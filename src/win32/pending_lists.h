@@ -37,6 +37,11 @@ struct RegistryValue {
 // being read.
 DWORD ReadPendingValues(const WCHAR *const (&names)[2], RegistryValue (&values)[2]);
 
+// Whether the registry's Session Manager\DOS Devices defines a drive letter
+// ("S:"), which then exists when the restart's moves run, unlike a letter
+// made by SUBST or DefineDosDevice in a logon session (NT).
+bool DefinedAtStart(const WCHAR *device);
+
 // Reads the [rename] section of wininit.ini (95/98) as zero-terminated
 // lines, ending in an empty one. Returns ERROR_SUCCESS (also for a missing
 // file or section), ERROR_MORE_DATA for a section too long to be read whole,

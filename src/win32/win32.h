@@ -81,6 +81,7 @@ Function Kernel32Function(const char *name) {
 typedef BOOL(WINAPI *FileInformationByHandleExProc)(HANDLE file, int informationClass, void *information,
                                                      DWORD size);
 const int FileIdInfoClass = 18;
+const int FileCaseSensitiveInfoClass = 23;
 
 // NTDLL's NtOpenMutant, which opens a mutex by its name in NT's object
 // namespace, and RtlNtStatusToDosError, which gives an NTSTATUS as an error

@@ -149,6 +149,9 @@ A_ONTO_C = r"A move of C:\e2e\a.txt onto C:\e2e\c.txt" + PENDING_TEXT
 # Pending names that name a file or a folder that holds it by another
 # spelling: LONG~WDY is Wine's short name of "long folder"; j, a link to sub.
 SUB = {r"sub\a.txt": "A", r"sub\b.txt": "B"}
+APP = {r"app\new.dll": "new", r"app\lib.dll": "lib"}
+APP_MOVED = ["\\??\\C:\\e2e\\app\\", "!\\??\\C:\\e2e\\appold\\"]
+SPELT_98 = "[rename]\r\nC:/e2e/./sub/..//b.txt=C:\\e2e\\x.txt\r\n"
 LONG_FOLDER_PAIR = {r"long folder\long name a.txt": "A", r"long folder\long name b.txt": "B"}
 DAMAGED = ("The list of moves already pending for the next start cannot be read whole, and a move "
            "added to it could be lost: restart Windows first, which clears the list, then run again.")
@@ -404,6 +407,20 @@ CASES = [
          pending_before=[r"\??\C:\e2e\j\a.txt", r"!\??\C:\e2e\j\b.txt"],
          pending=[r"\??\C:\e2e\j\a.txt", r"!\??\C:\e2e\j\b.txt"],
          after={r"sub\a.txt": None, r"sub\b.txt": "A"}),
+    # As the restart reads a name: a trailing backslash names the folder;
+    # names that differ only in case, in a folder that tells them apart
+    # (a Linux one), are other files.
+    case("a pending move of the folder that holds Source, with a trailing backslash, is refused", "win10",
+         refused(r"app\new.dll", "A move of C:\\e2e\\app\\, a folder that holds the file, onto C:\\e2e\\appold\\"
+                 + PENDING_TEXT), args=[r"app\new.dll", r"app\lib.dll"], files=APP, status=5,
+         pending_before=APP_MOVED, pending=APP_MOVED,
+         after={r"app\new.dll": None, r"app\lib.dll": None, r"appold\new.dll": "new", r"appold\lib.dll": "lib"}),
+    case("A onto B pending in a case-sensitive folder: a onto b is registered too", "win10",
+         outcome("Windows NT 10.0 build 18362 "), args=[r"cs\a", r"cs\b"],
+         files={r"cs\A": "A", r"cs\B": "B", r"cs\a": "a", r"cs\b": "b"},
+         pending_before=[r"\??\C:\e2e\cs\A", r"!\??\C:\e2e\cs\B"],
+         pending=[r"\??\C:\e2e\cs\A", r"!\??\C:\e2e\cs\B", r"\??\C:\e2e\cs\a", r"!\??\C:\e2e\cs\b"],
+         after={r"cs\A": None, r"cs\B": "A", r"cs\a": None, r"cs\b": "a"}),
     case("a pending list cut inside a character is refused and left as it is", "win10",
          refused("a.txt", DAMAGED), status=4, pending_before=ODD_VALUE, pending=ODD_VALUE),
     case("without the right to read the pending list: status 4, and how to get it", "win10",
@@ -462,6 +479,9 @@ CASES = [
          after={"a.txt": None, "b.txt": "source", "zz.txt": "source"}),
     case("a b, then b a, is refused on 98", "win98", refused("b.txt", A_ONTO_B),
          args=["b.txt", "a.txt"], earlier=[["a.txt", "b.txt"]], status=5, after=MOVED_PAIR, **WIN9X),
+    case("a [rename] line onto Destination, spelt with / . .. and \\\\, is refused on 98", "win98",
+         refused("b.txt", r"A move of C:\e2e\x.txt onto C:\e2e\b.txt" + PENDING_TEXT), status=5,
+         setup=lambda wine: write_wininit(wine, SPELT_98), wininit=re.escape(SPELT_98)),
     case("the same pair twice on 98", "win98", outcome("Windows 98 4.10 build 2222  A "),
          earlier=[["a.txt", "b.txt"]], after=MOVED_PAIR, **WIN9X),
     # What a console shows, and what a file receives: names as typed, in any
