@@ -890,6 +890,15 @@ const MoveCase moveCases[] = {
     {"NtFolderWithATrailingBackslashMoved", nt, "src.txt", "dst.txt",
      [] { Pending({"\\??\\C:\\work\\", "!\\??\\C:\\old\\"}); }, CannotCarryOut, ntChecked,
      "Error with: src.txt. A move of C:\\work\\" + holdsIt + " onto C:\\old\\" + restartFirst},
+    {"NtFileWithATrailingBackslashIsNoPair", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\work\\src.txt\\", "!\\??\\C:\\work\\dst.txt"}); }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. A move of C:\\work\\src.txt\\ onto C:\\work\\dst.txt" + restartFirst},
+    {"XpDynamicVolumeLetterIsADisk", nt, "src.txt", "dst.txt",
+     [] {
+         Pending({"\\??\\C:\\work\\", "!\\??\\C:\\old\\"});
+         fake.dosDevices["C:"] = "\\Device\\HarddiskDmVolumes\\PhysicalDmVolumes\\BlockVolume1";
+     },
+     CannotCarryOut, ntChecked, "Error with: src.txt. A move of C:\\work\\" + holdsIt + " onto C:\\old\\" + restartFirst},
     {"NtEntryWithoutARootNamesNothing", nt, "src.txt", "dst.txt",
      [] { Pending({"C:\\work\\src.txt", "!C:\\work\\dst.txt"}); }, Success, ntMoved, ""},
     {"NtEntryThroughASubstLetterNamesNothing", nt, "src.txt", "dst.txt",

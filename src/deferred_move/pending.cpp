@@ -119,21 +119,23 @@ bool SharesLastComponent(const WCHAR *last, DWORD length, int file) {
 // A pending name as it is compared: as read, in Windows' notation for local
 // paths, its length there, and its last component; and whether the restart
 // cannot open it at all. A trailing backslash names the folder before it,
-// and is left out of the length (but for a root's, C:\ or a volume's). Worked out once for both files, as a long
-// list makes this the cost of a run.
+// and is left out of the length (but for a root's, C:\ or a volume's); the
+// restart opens such a name only as a folder, never as a file. Worked out
+// once for both files, as a long list makes this the cost of a run.
 struct PendingName {
     const WCHAR *name, *local, *last;
     DWORD length, lastLength;
-    bool foreign;
+    bool foreign, folderOnly;
 };
 
 PendingName Spelt(const WCHAR *name, bool foreign) {
-    PendingName spelt = {name, LocalPath(name), nullptr, TextLength(name), 0, foreign};
+    PendingName spelt = {name, LocalPath(name), nullptr, TextLength(name), 0, foreign, false};
     spelt.length -= static_cast<DWORD>(spelt.local - name);
     const bool volumeRoot = spelt.length == 49 && StartsWith(spelt.local, "\\\\?\\Volume{");
     if (spelt.length > 1 && spelt.local[spelt.length - 1] == '\\' && spelt.local[spelt.length - 2] != ':' &&
         !volumeRoot) {
         --spelt.length;
+        spelt.folderOnly = true;
     }
     spelt.last = spelt.local + spelt.length;
     while (spelt.last > spelt.local && spelt.last[-1] != '\\') {
@@ -169,9 +171,14 @@ Reach LetterReach(WCHAR letter) {
         bool standsForFolder;
         if (DosDeviceTarget(device, target, MAX_PATH) != 0 && StartsWith(target, "\\Device\\") &&
             !(StartsWith(target, "\\Device\\Harddisk") && target[16] >= '0' && target[16] <= '9')) {
+            // The device's own name is one component, a dynamic volume's
+            // three (\Device\HarddiskDmVolumes\PhysicalDmVolumes\BlockVolume1).
             const WCHAR *folder = target + 8;
-            while (*folder != 0 && *folder != '\\') {
-                ++folder;
+            for (int parts = StartsWith(folder, "HarddiskDmVolumes\\") ? 3 : 1; parts > 0; --parts) {
+                while (*folder != 0 && *folder != '\\') {
+                    ++folder;
+                }
+                folder += parts > 1 && *folder != 0 ? 1 : 0;
             }
             standsForFolder = *folder != 0 && folder[1] != 0;
         } else {
@@ -351,7 +358,11 @@ bool FindsConflict(const PendingMove &move) {
         sources[file] = Touches(source, file);
         destinations[file] = deletes ? Touch::Nothing : Touches(destination, file);
     }
-    if (move.replaces && sources[SourceFile] == Touch::File && destinations[DestinationFile] == Touch::File) {
+    // A name with a trailing backslash opens only as a folder: for a file
+    // the restart drops the entry, which is then no such pair (it is
+    // refused as any entry that names the file is).
+    if (move.replaces && sources[SourceFile] == Touch::File && destinations[DestinationFile] == Touch::File &&
+        !source.folderOnly && !destination.folderOnly) {
         request.alreadyPending = request.alreadyPending || move.list == 0;
         return false;
     }
