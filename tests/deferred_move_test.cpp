@@ -262,6 +262,13 @@ const Calls ontoApp = {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(n
                        "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(" + app + ", 32768)",
                        "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\" + app + ", 5)"};
 const Calls ontoAppChecked(ontoApp.begin(), ontoApp.end() - 1);
+// The same calls before Vista, which registers paths without \\?\.
+Calls BeforeVistaForm(Calls calls) {
+    for (size_t at; (at = calls.back().find("\\\\?\\")) != std::string::npos;) {
+        calls.back().erase(at, 4);
+    }
+    return calls;
+}
 
 // src.txt onto dst.txt pending through S:, which opens them.
 void ThroughS() {
@@ -794,6 +801,16 @@ const MoveCase moveCases[] = {
     {"NtBothOpenAndAFolderAboveDestinationOpen", nt, "src.txt", app.c_str(),
      [] { Dacls({usersModify}, {}), Folders({"C:\\Program Files\\"}), fake.dacls[app] = {usersModify}; },
      CannotCarryOut, ontoAppChecked, "Error with: src.txt. " + DestinationPathOpen("C:\\Program Files\\")},
+    // Before Vista, Power Users could change Program Files anyway; before
+    // 2000, a replaced folder leads nowhere new, as there are no junctions.
+    {"XpPowerUsersMayChangeSource", nt, "src.txt", "dst.txt",
+     [] { BeforeVista(), Dacls({{0, Ace::PowerUsers, 0x1301BF}}, {usersRead}); }, Success, BeforeVistaForm(ntMoved), ""},
+    OpenToOthers("VistaPowerUsersMayChangeSource",
+                 [] { fake.version.dwMajorVersion = 6, Dacls({{0, Ace::PowerUsers, 0x1301BF}}, {usersRead}); }),
+    {"Nt4BothOpenAndAFolderAboveDestinationOpen", nt, "src.txt", app.c_str(),
+     [] { fake.version.dwMajorVersion = 4, fake.version.dwMinorVersion = 0;
+          Dacls({usersModify}, {}), Folders({"C:\\Program Files\\"}), fake.dacls[app] = {usersModify}; },
+     Success, BeforeVistaForm(ontoApp), ""},
     {"NtSourceClosedAFolderAboveDestinationOpen", nt, "src.txt", app.c_str(),
      [] { Dacls({usersRead}, {}), Folders({"C:\\Program Files\\"}); }, Success, ontoApp, ""},
     OpenToOthers("NtSourceDescriptorHidden",
@@ -861,6 +878,12 @@ const MoveCase moveCases[] = {
          Opens("\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\work\\src.txt", "C:\\work\\src.txt");
      },
      CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of \\Device\\HarddiskVolume1\\work\\src.txt" + restartFirst},
+    {"NtPartitionNameOpened", nt, "src.txt", "dst.txt",
+     [] {
+         Pending({"\\Device\\Harddisk0\\Partition1\\work\\src.txt", ""});
+         Opens("\\\\?\\GLOBALROOT\\Device\\Harddisk0\\Partition1\\work\\src.txt", "C:\\work\\src.txt");
+     },
+     CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of \\Device\\Harddisk0\\Partition1\\work\\src.txt" + restartFirst},
     // Nor is a pipe, a mailslot, or another device.
     {"NtNamesOffLocalDisksNeverOpened", nt, "src.txt", "dst.txt",
      [] {

@@ -529,7 +529,8 @@ std::string SidBytes(FakeWindows::Ace::Sid sid) {
                                 std::string("\1\6\0\0\0\0\0\5\x50\0\0\0\xB5\x89\xFB\x38\x19\x84\xC2\xCB"
                                             "\x5C\x6C\x23\x6D\x57\0\x77\x6E\xC0\2\x64\x87", 32),
                                 std::string("\1\1\0\0\0\0\0\3\4\0\0\0", 12),
-                                std::string("\1\1\0\0\0\0\0\3\0\0\0\0", 12)};
+                                std::string("\1\1\0\0\0\0\0\3\0\0\0\0", 12),
+                                std::string("\1\2\0\0\0\0\0\5\x20\0\0\0\x23\2\0\0", 16)};
     return sids[sid];
 }
 

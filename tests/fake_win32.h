@@ -118,7 +118,7 @@ struct FakeWindows {
     struct Ace {
         BYTE type;
         enum Sid { Everyone, Users, System, Named, Running, LocalService, AuthenticatedUsers, Interactive,
-                   Administrators, TrustedInstaller, OwnerRights, CreatorOwner } sid;
+                   Administrators, TrustedInstaller, OwnerRights, CreatorOwner, PowerUsers } sid;
         DWORD mask;
         BYTE flags = 0;
     };

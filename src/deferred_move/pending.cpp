@@ -205,8 +205,9 @@ Reach Reached(const PendingName &pending) {
     if (pending.local != pending.name) {
         return LetterReach(pending.local[0]);
     }
-    static const char *const disks[] = {"\\\\?\\Volume{", "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume",
-                                        "\\Device\\HarddiskVolume", "\\SystemRoot\\"};
+    // \Device\Harddisk: a volume, NT 4.0's partition or a dynamic volume.
+    static const char *const disks[] = {"\\\\?\\Volume{", "\\\\?\\GLOBALROOT\\Device\\Harddisk",
+                                        "\\Device\\Harddisk", "\\SystemRoot\\"};
     for (const char *prefix : disks) {
         if (StartsWith(pending.name, prefix)) {
             return Reach::Disk;

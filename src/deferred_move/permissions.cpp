@@ -18,6 +18,10 @@ const BYTE trustedInstaller[] = {1,    6,    0,    0,    0,    0,    0,    5,   
                                  0xB5, 0x89, 0xFB, 0x38, 0x19, 0x84, 0xC2, 0xCB, 0x5C, 0x6C, 0x23, 0x6D,
                                  0x57, 0x00, 0x77, 0x6E, 0xC0, 0x02, 0x64, 0x87};
 BYTE runningUser[68];  // the largest SID: 15 subauthorities
+// Before Vista, Power Users (S-1-5-32-547) may change Program Files and the
+// Windows folder by default, and can make themselves administrators: they
+// are let in there too. From Vista on the group has no such rights.
+const BYTE powerUsers[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x23, 2, 0, 0};
 // Everyone (S-1-1-0) is in every account's token. CREATOR OWNER (S-1-3-0) is
 // a template for what a folder will hold, and grants nothing on the file
 // itself; OWNER RIGHTS (S-1-3-4) stands for the owner.
@@ -56,7 +60,7 @@ bool IsSid(const BYTE *sid, const BYTE *other) {
 
 bool Counts(const BYTE *sid) {
     return !IsSid(sid, administrators) && !IsSid(sid, localSystem) && !IsSid(sid, trustedInstaller) &&
-           !IsSid(sid, runningUser);
+           !IsSid(sid, runningUser) && !(IsSid(sid, powerUsers) && (GetVersion() & 0xFF) < 6);
 }
 
 // What an entry does, as far as it can be known without evaluating a
@@ -254,7 +258,9 @@ bool IsOpenToUsers(Request &request, int) {
             return false;
         }
     }
-    if (KeepsPermissionsOf(request, DestinationFile) &&
+    // Before Windows 2000 there are no junctions: a folder replaced there
+    // can only lead into a folder of the replacer's own.
+    if ((GetVersion() & 0xFF) >= 5 && KeepsPermissionsOf(request, DestinationFile) &&
         FolderOpen(destination, FolderChanges & ~FILE_DELETE_CHILD, true, request.detail)) {
         request.reason = DestinationPathOpen;
         return true;
