@@ -304,6 +304,14 @@ void FromTemp(const std::vector<Ace> &folder) {
     fake.dacls["C:\\Temp\\"] = folder;
 }
 
+// Before Vista, where no final path puts a path in the \\?\ form first:
+// a path of 260 characters, and a folder too deep for MAX_PATH.
+const std::string deep260 = "C:\\" + std::string(253, 'd') + ".txt";
+const std::string deepFolder = "C:\\" + std::string(250, 'd');
+const Calls xpMoved = {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)",
+                       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
+                       "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"};
+
 const MoveCase moveCases[] = {
     {"SourceMissing", nt, "missing.txt", "dst.txt", Nothing, SourceNotFound,
      {"SearchPathW(null, missing.txt, null, 32768)"},
@@ -332,6 +340,9 @@ const MoveCase moveCases[] = {
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
       "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\C:\\work\\dst.txt, 5)"},
      "Error with: src.txt. " + denied + elevate},
+    {"NtRegistrationWithoutThePrivilege", nt, "src.txt", "dst.txt",
+     [] { fake.moveFileResult = FALSE, fake.registerError = ERROR_PRIVILEGE_NOT_HELD; }, RegistrationFailed, ntMoved,
+     "Error with: src.txt. System error 1314.\n" + elevate},
     {"Win9xRefusedWrite", win9x, "src.txt", "dst.txt", [] { fake.profileResult = FALSE; },
      RegistrationFailed,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
@@ -359,6 +370,11 @@ const MoveCase moveCases[] = {
      {"SearchPathW(null, deep.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
       "GetShortPathNameW(C:\\" + std::string(252, 'd') + ".txt, 32768)",
       "MoveFileExW(\\\\?\\C:\\" + std::string(252, 'd') + ".txt, \\\\?\\C:\\work\\dst.txt, 5)"},
+     ""},
+    {"BeforeVistaPathOf260InTheLongForm", nt, "deep.txt", "dst.txt", [] { BeforeVista(), fake.files["deep.txt"] = deep260; },
+     Success,
+     {"SearchPathW(null, deep.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+      "GetShortPathNameW(\\\\?\\" + deep260 + ", 32768)", "MoveFileExW(\\\\?\\" + deep260 + ", C:\\work\\dst.txt, 5)"},
      ""},
     // Requests the next start cannot carry out: refused, nothing registered.
     {"SourceIsFolder", nt, "dir", "dst.txt", Nothing, SourceNotFound,
@@ -451,6 +467,15 @@ const MoveCase moveCases[] = {
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
       "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
      ""},
+    {"XpLetterForAFolderOnAnotherLetterFollowed", nt, "S:\\src.txt", "S:\\dst.txt",
+     [] { BeforeVista(), fake.dosDevices["S:"] = "\\??\\T:\\", fake.dosDevices["T:"] = "\\??\\C:\\work"; }, Success,
+     xpMoved, ""},
+    {"XpLongPathsEachInItsOwnLongForm", nt, "S:\\src.txt", "S:\\dst.txt",
+     [] { BeforeVista(), fake.dosDevices["S:"] = "\\??\\" + deepFolder; }, Success,
+     {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)",
+      "GetShortPathNameW(\\\\?\\" + deepFolder + "\\src.txt, 32768)",
+      "MoveFileExW(\\\\?\\" + deepFolder + "\\src.txt, \\\\?\\" + deepFolder + "\\dst.txt, 5)"},
+     ""},
     {"Win9xSubstLetterTranslated", win9x, "src.txt", "S:\\dst.txt", SubstLetter, Success,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)",
       "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
@@ -488,9 +513,19 @@ const MoveCase moveCases[] = {
     {"Win9xDestinationOnRemovable", win9x, "src.txt", "F:\\dst.txt", Nothing, CannotCarryOut,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, F:\\dst.txt, null, 260)"},
      "Error with: F:\\dst.txt. " + notFixed},
+    {"NtDestinationOnRamDisk", nt, "src.txt", "R:\\dst.txt",
+     [] { fake.files["R:\\dst.txt"] = "R:\\dst.txt", fake.driveTypes["R:\\"] = 6; },  // DRIVE_RAMDISK
+     CannotCarryOut, {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, R:\\dst.txt, null, 32768)"},
+     "Error with: R:\\dst.txt. " + notFixed},
     {"NtSourceIsLink", nt, "src.txt", "dst.txt", SourceIsLink, CannotCarryOut,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
      "Error with: src.txt. " + link},
+    {"NtDestinationIsJunction", nt, "src.txt", "dst.txt",
+     [] {
+         fake.attributes["C:\\work\\dst.txt"] = FILE_ATTRIBUTE_REPARSE_POINT;
+         fake.found["C:\\work\\dst.txt"] = {"dst.txt", "", 0xA0000003};
+     },
+     CannotCarryOut, ntSearched, "Error with: dst.txt. " + link},
     {"NtOtherVolume", nt, "src.txt", "C:\\mnt\\dst.txt", Nothing, CannotCarryOut,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, C:\\mnt\\dst.txt, null, 32768)"},
      "Error with: src.txt. " + otherDrive},
@@ -527,6 +562,12 @@ const MoveCase moveCases[] = {
       "SearchPathW(null, dst.txt, null, 32768)", "GetShortPathNameW(C:\\Windows\\SysnativeOld\\a.dll, 32768)",
       "MoveFileExW(\\\\?\\C:\\Windows\\SysnativeOld\\a.dll, \\\\?\\C:\\work\\dst.txt, 5)"},
      ""},
+    {"SysnativeOutsideTheWindowsFolderIsNot", nt, "C:\\WinApps\\Sysnative\\a.dll", "dst.txt",
+     [] { fake.files["C:\\WinApps\\Sysnative\\a.dll"] = "C:\\WinApps\\Sysnative\\a.dll"; }, Success,
+     {"SearchPathW(null, C:\\WinApps\\Sysnative\\a.dll, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\WinApps\\Sysnative\\a.dll, 32768)",
+      "MoveFileExW(\\\\?\\C:\\WinApps\\Sysnative\\a.dll, \\\\?\\C:\\work\\dst.txt, 5)"},
+     ""},
     // Names as Windows holds them: never a best-fit look-alike (zloty.dll),
     // paths over MAX_PATH, and Windows' own notation for local paths.
     {"NtNameOutsideTheCodePage", nt, "src.txt", "złoty.dll",
@@ -556,6 +597,12 @@ const MoveCase moveCases[] = {
       "SearchPathW(null, \\\\.\\c:\\work\\dst.txt, null, 32768)",
       "GetShortPathNameW(\\\\?\\C:\\work\\src.txt, 32768)",
       "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\c:\\work\\dst.txt, 5)"},
+     ""},
+    {"NtLocalDeviceFormOfTheLastLetter", nt, "\\\\?\\Z:\\src.txt", "\\\\?\\Z:\\dst.txt",
+     [] { fake.files["\\\\?\\Z:\\src.txt"] = "\\\\?\\Z:\\src.txt", fake.files["\\\\?\\Z:\\dst.txt"] = "\\\\?\\Z:\\dst.txt"; },
+     Success,
+     {"SearchPathW(null, \\\\?\\Z:\\src.txt, null, 32768)", "SearchPathW(null, \\\\?\\Z:\\dst.txt, null, 32768)",
+      "GetShortPathNameW(\\\\?\\Z:\\src.txt, 32768)", "MoveFileExW(\\\\?\\Z:\\src.txt, \\\\?\\Z:\\dst.txt, 5)"},
      ""},
     {"NtLocalDeviceFormOfTheSameFile", nt, "src.txt", "\\\\?\\C:\\WORK\\src.txt",
      [] { fake.files["\\\\?\\C:\\WORK\\src.txt"] = "\\\\?\\C:\\WORK\\src.txt"; }, CannotCarryOut,
@@ -593,6 +640,12 @@ const MoveCase moveCases[] = {
       "GetShortPathNameA(c:\\Temp\\LIBRAR~1.DLL, 260)"},
      "Error with: LIBRAR~1.DLL. Windows 95 and 98 can replace it at the restart only under its "
      "short name, LIBRAR~1.DLL.\n"},
+    {"Win9xDestinationWithoutAShortNameOfItsOwn", win9x, "src.txt", "dst.txt",
+     [] { fake.found["C:\\work\\dst.txt"] = {"dst.txt", "", 0}; }, Success,
+     {win9xChecked[0], win9xChecked[1], win9xChecked[2], win9xChecked[3],
+      "WritePrivateProfileStringA(rename, C:\\WORK\\DST.TXT, C:\\WORK\\SRC.TXT, wininit.ini)",
+      "WritePrivateProfileStringA(null, null, null, wininit.ini)"},
+     ""},
     // The volume that really holds a file counts, not its drive letter.
     {"NtFolderLinkToAShare", nt, "src.txt", "dst.txt",
      [] { fake.finalPaths["C:\\work\\dst.txt"] = "\\\\?\\UNC\\server\\share\\dst.txt"; },
@@ -696,6 +749,18 @@ const MoveCase moveCases[] = {
     {"NtTheSamePairInTheSecondListIsRegisteredAgain", nt, "src.txt", "dst.txt",
      [] { Pending({"\\??\\C:\\a.txt", "\\??\\C:\\b.txt"}, {"\\??\\C:\\work\\src.txt", "!\\??\\C:\\work\\dst.txt"}); },
      Success, ntMoved, ""},
+    {"NtOnlyTheSecondListJudged", nt, "src.txt", "dst.txt",
+     [] { fake.pending["PendingFileRenameOperations2"] = {"\\??\\C:\\work\\dst.txt", ""}; }, CannotCarryOut, ntChecked,
+     "Error with: dst.txt. A deletion of C:\\work\\dst.txt" + restartFirst},
+    {"Win9xZUpperCasedInPendingNames", win9x, "Zz.txt", "dst.txt",
+     [] {
+         fake.files["Zz.txt"] = "C:\\work\\Zz.txt", fake.shortNames["C:\\work\\Zz.txt"] = "C:\\WORK\\ZZ.TXT";
+         fake.renameSection = {"NUL=C:\\WORK\\zz.txt"};
+     },
+     CannotCarryOut,
+     {"SearchPathA(null, Zz.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
+      "GetShortPathNameA(C:\\work\\Zz.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)"},
+     "Error with: Zz.txt. A deletion of C:\\WORK\\zz.txt" + restartFirst},
     {"NtAtMarksAReplaceAndADeletion", nt, "src.txt", "dst.txt",
      [] { Pending({"\\??\\C:\\work\\src.txt", "@\\??\\C:\\work\\dst.txt", "@\\??\\C:\\work\\x.txt", ""}); },
      Success, ntChecked, ""},
@@ -715,6 +780,8 @@ const MoveCase moveCases[] = {
      "Error with: src.txt. A deletion of \\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\work\\src.txt" + restartFirst},
     {"NtFolderOfTheSourceMoved", nt, "src.txt", "dst.txt", [] { Pending({"\\??\\C:\\work", "\\??\\C:\\old"}); },
      CannotCarryOut, ntChecked, "Error with: src.txt. A move of C:\\work, a folder that holds the file, onto C:\\old" + restartFirst},
+    {"NtTextPrefixIsNoFolder", nt, "src.txt", "dst.txt", [] { Pending({"\\??\\C:\\work\\src", "\\??\\C:\\old"}); },
+     Success, ntMoved, ""},
     {"NtFolderOfTheDestinationReplacedByAnotherSpelling", nt, "src.txt", "C:\\Program Files\\My App\\library.dll",
      [] {
          Pending({"\\??\\C:\\new", "\\??\\D:\\mnt\\My App"});
@@ -840,6 +907,12 @@ const MoveCase moveCases[] = {
      "Error with: src.txt. " + notKept},
     {"Win9xRenameSectionTooLongToReadWhole", win9x, "src.txt", "dst.txt",
      [] { fake.renameSection.assign(1200, "C:\\TEMP\\NEWFILE.DLL=C:\\TEMP\\OLDFILE.DLL"); },
+     RegistrationFailed, win9xChecked, "Error with: src.txt. " + damaged},
+    {"Win9xSectionCutAtTheLimitIsNotJudged", win9x, "src.txt", "dst.txt",
+     [] {
+         fake.renameSection.assign(1200, "C:\\TEMP\\NEWFILE.DLL=C:\\TEMP\\OLDFILE.DLL");
+         fake.renameSection[0] = "C:\\WORK\\DST.TXT=C:\\WORK\\SRC.TXT";
+     },
      RegistrationFailed, win9xChecked, "Error with: src.txt. " + damaged},
     // The lock: a name of Quarvel's own that another program holds.
     {"NtOwnLockNameTakenByAnEvent", nt, "src.txt", "dst.txt", [] { fake.boundaryMissing = true, fake.mutexError = ERROR_INVALID_HANDLE; },
@@ -968,6 +1041,9 @@ const MoveCase moveCases[] = {
     // list would otherwise end.
     Damaged("NtNoZeroAtTheEnd", [] { Pending({"\\??\\C:\\a.txt", "", "\\??\\C:\\b.txt"}), fake.pendingCut = 4; }),
     Damaged("NtValueKeepsGrowing", [] { Pending(NT_PAIR), fake.pendingGrows = true; }),
+    {"NtValueThatGrowsOnceIsReadAgain", nt, "src.txt", "dst.txt",
+     [] { Pending(NT_PAIR), fake.appendedWhileRead = {"\\??\\C:\\work\\dst.txt", ""}; }, CannotCarryOut, ntChecked,
+     "Error with: dst.txt. A deletion of C:\\work\\dst.txt" + restartFirst},
     Damaged("NtNotAList", [] { Pending(NT_PAIR), fake.pendingType = REG_SZ; }),
     Damaged("NtLoneSource", [] { Pending({"\\??\\C:\\a.txt", "", "\\??\\C:\\b.txt"}); }),
     Damaged("NtEmptySourceFirst", [] { Pending({"", "\\??\\C:\\a.txt", "\\??\\C:\\b.txt"}); }),
@@ -985,6 +1061,8 @@ const MoveCase moveCases[] = {
     Tagged("Win10WofDestinationMoves", TaggedOn<1, 0x80000017, 19045>),
     Tagged("Win10DedupDestinationMoves", TaggedOn<1, 0x80000013, 19045>),
     Tagged("Win10CloudDestinationMoves", TaggedOn<1, 0x9000001A, 19045>),
+    Tagged("Win11FirstBuildRefuses", TaggedOn<0, 0x80000013, 22000>, "Error with: src.txt. " + reparsePoint),
+    Tagged("BuildBeforeWin11Moves", TaggedOn<0, 0x80000013, 21999>),
     // Disks that Windows connects after the restart's moves, by their bus.
     {"NtSourceOnIscsiDisk", nt, "src.txt", "dst.txt", OnDisk<BusTypeiScsi>, CannotCarryOut, ntSearched,
      "Error with: src.txt. " + lateIscsi},
@@ -1007,6 +1085,14 @@ const MoveCase moveCases[] = {
     {"Win10VirtualDiskListedIsNotAttached", nt, "src.txt", "dst.txt", [] { ListedAtBoot(), Build(19045); },
      CannotCarryOut, ntSearched, "Error with: src.txt. " + lateVirtual},
     {"NtDiskQueryFails", nt, "src.txt", "dst.txt", [] { OnDisk<BusTypeiScsi>(), fake.busTypes.erase(1); },
+     Success, ntMoved, ""},
+    {"NtSystemVolumeUnaskedNotJudged", nt, "src.txt", "dst.txt",
+     [] { OnDisk<BusTypeiScsi>(), fake.volumeDisks.erase(volumeW); }, Success, ntMoved, ""},
+    {"Win11NestedVirtualDiskJudgedByItsOwnFile", nt, "src.txt", "dst.txt",
+     [] {
+         ListedAtBoot(), Build(22631), fake.outerDiskFiles[1] = volumeW + "\\outer.vhdx";
+         Opens(volumeW + "\\outer.vhdx", "W:\\outer.vhdx");
+     },
      Success, ntMoved, ""},
     {"NtSataDisk", nt, "src.txt", "dst.txt", OnDisk<BusTypeSata>, Success, ntMoved, ""},
     {"NtNvmeDisk", nt, "src.txt", "dst.txt", OnDisk<BusTypeNvme>, Success, ntMoved, ""},
@@ -1079,6 +1165,10 @@ const LockCase lockCases[] = {
       "WaitForSingleObject(own, 30000)", reads, registers, reads, "ReleaseMutex(own)"}},
     {"AbandonedIsTakenOnNt4", [] { fake.waitResult = WAIT_ABANDONED, fake.version.dwMajorVersion = 4; },
      {"NtOpenMutant(\\PendingRenameMutex, 1048576)", "CreateMutexA(Quarvel pending moves)",
+      "WaitForSingleObject(own, 30000)", reads, "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)", reads,
+      "ReleaseMutex(own)"}},
+    {"GlobalOnXp", BeforeVista,
+     {"NtOpenMutant(\\PendingRenameMutex, 1048576)", "CreateMutexA(Global\\Quarvel pending moves)",
       "WaitForSingleObject(own, 30000)", reads, "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)", reads,
       "ReleaseMutex(own)"}},
 };
@@ -1197,6 +1287,8 @@ const ReportCase reportCases[] = {
      "Error with: a?Current OS???b?.txt. " + oemText},
     {"C1ControlsSeparatorsAndMarksShownAsQuestionMarks", "a\u0085b\u009B31m\u0081\u2028\u2029\u200E\u200F\u061C.txt",
      [] { fake.isConsole = true; }, "Error with: a?b?31m??????.txt. Accés refusé.\r\n"},
+    {"EndsOfTheRangesShownAsQuestionMarks", "a\u007Fb\u009Fc\u2069.txt", [] { fake.isConsole = true; },
+     "Error with: a?b?c?.txt. Accés refusé.\r\n"},
     {"Utf8CodePageHasEveryCharacter", "€-price\U0001F600.dll", [] { fake.codePage = CP_UTF8; },
      "Error with: €-price\U0001F600.dll. " + oemText},
     // A console shows characters: on NT through WriteConsoleW, with the

@@ -676,7 +676,7 @@ BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, void *query, DWORD, void 
 // One entry: the file's host volume, and its path there.
 DWORD WINAPI FakeGetStorageDependencyInformation(HANDLE disk, GET_STORAGE_DEPENDENCY_FLAG flags, ULONG,
                                                  STORAGE_DEPENDENCY_INFO *info, ULONG *) {
-    static std::wstring host, path;
+    static std::wstring host, path, outerHost, outerPath;
     const std::string &name = *static_cast<std::string *>(disk);
     Record("GetStorageDependencyInformation(" + name + ", " + std::to_string(flags) + ")");
     const auto file = fake.virtualDiskFiles.find(static_cast<DWORD>(DiskNumber(name)));
@@ -685,8 +685,14 @@ DWORD WINAPI FakeGetStorageDependencyInformation(HANDLE disk, GET_STORAGE_DEPEND
     }
     host = Widen(file->second.substr(0, 49));
     path = Widen(file->second.substr(48));
-    info->NumberEntries = 1;
-    info->Version2Entries[0] = {0, 0, {}, 1, nullptr, &host[0], nullptr, &path[0]};
+    STORAGE_DEPENDENCY_INFO_TYPE_2 *entries = info->Version2Entries;
+    const auto outer = fake.outerDiskFiles.find(static_cast<DWORD>(DiskNumber(name)));
+    if (outer != fake.outerDiskFiles.end()) {  // listed first, a level further from the disk
+        outerHost = Widen(outer->second.substr(0, 49)), outerPath = Widen(outer->second.substr(48));
+        *entries++ = {0, 0, {}, 2, nullptr, &outerHost[0], nullptr, &outerPath[0]};
+    }
+    *entries = {0, 0, {}, 1, nullptr, &host[0], nullptr, &path[0]};
+    info->NumberEntries = static_cast<ULONG>(entries - info->Version2Entries + 1);
     return ERROR_SUCCESS;
 }
 
@@ -812,11 +818,15 @@ int WINAPI LCMapStringW(LCID, DWORD, LPCWSTR text, int count, LPWSTR upper, int 
     return length <= static_cast<size_t>(size) ? static_cast<int>(length) : 0;
 }
 
-int WINAPI CompareStringOrdinal(LPCWSTR first, int firstCount, LPCWSTR second, int secondCount, BOOL) {
+// Without ignoreCase, unit by unit as they are.
+int WINAPI CompareStringOrdinal(LPCWSTR first, int firstCount, LPCWSTR second, int secondCount, BOOL ignoreCase) {
     static WCHAR upper[2][MaxPath];
     const int lengths[] = {LCMapStringW(0, 0, first, firstCount, upper[0], MaxPath),
                            LCMapStringW(0, 0, second, secondCount, upper[1], MaxPath)};
     fake.calls.resize(fake.calls.size() - 2);
+    if (!ignoreCase) {
+        std::copy(first, first + lengths[0], upper[0]), std::copy(second, second + lengths[1], upper[1]);
+    }
     const bool same = lengths[0] == lengths[1] && std::equal(upper[0], upper[0] + lengths[0], upper[1]);
     return same ? CSTR_EQUAL : CSTR_EQUAL + 1;
 }
@@ -877,6 +887,10 @@ LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD, LPDWORD type, LPBY
         memcpy(data, value.data(), needed - growth);
     }
     *size = needed;
+    if (data == nullptr) {  // another program appends while it is read
+        found->second.insert(found->second.end(), fake.appendedWhileRead.begin(), fake.appendedWhileRead.end());
+        fake.appendedWhileRead.clear();
+    }
     return fits || data == nullptr ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 

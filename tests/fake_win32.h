@@ -83,6 +83,7 @@ struct FakeWindows {
     std::map<std::string, std::vector<DWORD>> volumeDisks;
     std::map<DWORD, DWORD> busTypes;
     std::map<DWORD, std::string> virtualDiskFiles;
+    std::map<DWORD, std::string> outerDiskFiles;  // nested: the file that holds the volume of that file
     std::map<std::string, std::string> attachedAtBoot;
 
     // What is pending: the registry's values by name (an empty list: the
@@ -94,6 +95,7 @@ struct FakeWindows {
     DWORD pendingType = REG_MULTI_SZ;
     int pendingCut = 0;  // in Windows' bytes; -1: one byte more
     bool pendingGrows = false;  // longer each time it is read
+    std::vector<std::string> appendedWhileRead;  // appended to a value once its size is read
     std::vector<std::string> renameSection;
 
     // The two registering calls: what they return and the error they leave.
