@@ -308,9 +308,18 @@ void FromTemp(const std::vector<Ace> &folder) {
 // a path of 260 characters, and a folder too deep for MAX_PATH.
 const std::string deep260 = "C:\\" + std::string(253, 'd') + ".txt";
 const std::string deepFolder = "C:\\" + std::string(250, 'd');
+const std::string dotLongPath = "\\\\.\\" + longPath;
 const Calls xpMoved = {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)",
                        "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
                        "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"};
+
+// A [rename] section that, with the line for src.txt onto dst.txt (32
+// bytes), would be read back just whole (32,763 bytes), or no longer (32,764).
+std::vector<std::string> NearlyFull(const std::string &last) {
+    std::vector<std::string> lines(818, "C:\\TEMP\\NEWFILE.DLL=C:\\TEMP\\OLDFILE.DLL");
+    lines.push_back(last);
+    return lines;
+}
 
 const MoveCase moveCases[] = {
     {"SourceMissing", nt, "missing.txt", "dst.txt", Nothing, SourceNotFound,
@@ -343,6 +352,10 @@ const MoveCase moveCases[] = {
     {"NtRegistrationWithoutThePrivilege", nt, "src.txt", "dst.txt",
      [] { fake.moveFileResult = FALSE, fake.registerError = ERROR_PRIVILEGE_NOT_HELD; }, RegistrationFailed, ntMoved,
      "Error with: src.txt. System error 1314.\n" + elevate},
+    {"SourcePathOf32768IsTooLong", nt, "src.txt", "dst.txt", [] { fake.searchLength["src.txt"] = 32768; },
+     SourceNotFound, {"SearchPathW(null, src.txt, null, 32768)"}, "Error with: src.txt. " + tooLong},
+    {"Win9xNameOf260IsTooLong", win9x, "src.txt", deep260.c_str(), Nothing, DestinationNotFound,
+     {"SearchPathA(null, src.txt, null, 260)"}, "Error with: " + deep260 + ". " + tooLong},
     {"Win9xRefusedWrite", win9x, "src.txt", "dst.txt", [] { fake.profileResult = FALSE; },
      RegistrationFailed,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, dst.txt, null, 260)",
@@ -476,6 +489,19 @@ const MoveCase moveCases[] = {
       "GetShortPathNameW(\\\\?\\" + deepFolder + "\\src.txt, 32768)",
       "MoveFileExW(\\\\?\\" + deepFolder + "\\src.txt, \\\\?\\" + deepFolder + "\\dst.txt, 5)"},
      ""},
+    {"XpReadOnlyDestinationInADeepFolder", nt, "S:\\src.txt", "S:\\dst.txt",
+     [] {
+         BeforeVista(), fake.dosDevices["S:"] = "\\??\\" + deepFolder;
+         fake.attributes["\\\\?\\" + deepFolder + "\\dst.txt"] = FILE_ATTRIBUTE_READONLY;
+     },
+     CannotCarryOut,
+     {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)",
+      "GetShortPathNameW(\\\\?\\" + deepFolder + "\\src.txt, 32768)"},
+     "Error with: S:\\dst.txt. " + readOnly},
+    {"NtLetterForAFolderTooDeep", nt, "S:\\src.txt", "S:\\dst.txt",
+     [] { fake.dosDevices["S:"] = "\\??\\C:\\" + std::string(32759, 'd'); }, CannotCarryOut,
+     {"SearchPathW(null, S:\\src.txt, null, 32768)", "SearchPathW(null, S:\\dst.txt, null, 32768)"},
+     "Error with: S:\\src.txt. " + tooLong},
     {"Win9xSubstLetterTranslated", win9x, "src.txt", "S:\\dst.txt", SubstLetter, Success,
      {"SearchPathA(null, src.txt, null, 260)", "SearchPathA(null, S:\\dst.txt, null, 260)",
       "GetShortPathNameA(C:\\work\\src.txt, 260)", "GetShortPathNameA(C:\\work\\dst.txt, 260)",
@@ -517,6 +543,10 @@ const MoveCase moveCases[] = {
      [] { fake.files["R:\\dst.txt"] = "R:\\dst.txt", fake.driveTypes["R:\\"] = 6; },  // DRIVE_RAMDISK
      CannotCarryOut, {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, R:\\dst.txt, null, 32768)"},
      "Error with: R:\\dst.txt. " + notFixed},
+    {"NtDestinationOnDriveOfUnknownType", nt, "src.txt", "U:\\dst.txt",
+     [] { fake.files["U:\\dst.txt"] = "U:\\dst.txt", fake.driveTypes["U:\\"] = DRIVE_UNKNOWN; }, CannotCarryOut,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, U:\\dst.txt, null, 32768)"},
+     "Error with: U:\\dst.txt. " + notFixed},
     {"NtSourceIsLink", nt, "src.txt", "dst.txt", SourceIsLink, CannotCarryOut,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
      "Error with: src.txt. " + link},
@@ -568,6 +598,8 @@ const MoveCase moveCases[] = {
       "GetShortPathNameW(C:\\WinApps\\Sysnative\\a.dll, 32768)",
       "MoveFileExW(\\\\?\\C:\\WinApps\\Sysnative\\a.dll, \\\\?\\C:\\work\\dst.txt, 5)"},
      ""},
+    {"SysnativeInTheDeviceForm", nt, "\\\\?\\C:\\WINDOWS\\Sysnative\\a.dll", "dst.txt", Nothing, CannotCarryOut, {},
+     "Error with: \\\\?\\C:\\WINDOWS\\Sysnative\\a.dll. " + sysnative},
     // Names as Windows holds them: never a best-fit look-alike (zloty.dll),
     // paths over MAX_PATH, and Windows' own notation for local paths.
     {"NtNameOutsideTheCodePage", nt, "src.txt", "złoty.dll",
@@ -604,6 +636,24 @@ const MoveCase moveCases[] = {
      {"SearchPathW(null, \\\\?\\Z:\\src.txt, null, 32768)", "SearchPathW(null, \\\\?\\Z:\\dst.txt, null, 32768)",
       "GetShortPathNameW(\\\\?\\Z:\\src.txt, 32768)", "MoveFileExW(\\\\?\\Z:\\src.txt, \\\\?\\Z:\\dst.txt, 5)"},
      ""},
+    {"NtLocalDeviceFormOfTheFirstLetter", nt, "\\\\?\\A:\\src.txt", "\\\\?\\a:\\dst.txt",
+     [] { fake.files["\\\\?\\A:\\src.txt"] = "\\\\?\\A:\\src.txt", fake.files["\\\\?\\a:\\dst.txt"] = "\\\\?\\a:\\dst.txt"; },
+     Success,
+     {"SearchPathW(null, \\\\?\\A:\\src.txt, null, 32768)", "SearchPathW(null, \\\\?\\a:\\dst.txt, null, 32768)",
+      "GetShortPathNameW(\\\\?\\A:\\src.txt, 32768)", "MoveFileExW(\\\\?\\A:\\src.txt, \\\\?\\a:\\dst.txt, 5)"},
+     ""},
+    {"XpLocalDeviceFormWithADot", nt, "src.txt", "\\\\.\\C:\\work\\dst.txt",
+     [] { BeforeVista(), fake.files["\\\\.\\C:\\work\\dst.txt"] = "\\\\.\\C:\\work\\dst.txt"; }, Success,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, \\\\.\\C:\\work\\dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(\\\\.\\C:\\work\\dst.txt, 32768)",
+      "MoveFileExW(C:\\work\\src.txt, \\\\.\\C:\\work\\dst.txt, 5)"},
+     ""},
+    {"NtDotDeviceFormOverMaxPath", nt, "src.txt", dotLongPath.c_str(),
+     [] { fake.files["\\\\?\\" + longPath] = "\\\\?\\" + longPath; }, Success,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, \\\\?\\" + longPath + ", null, 32768)",
+      "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(\\\\?\\" + longPath + ", 32768)",
+      "MoveFileExW(\\\\?\\C:\\work\\src.txt, \\\\?\\" + longPath + ", 5)"},
+     ""},
     {"NtLocalDeviceFormOfTheSameFile", nt, "src.txt", "\\\\?\\C:\\WORK\\src.txt",
      [] { fake.files["\\\\?\\C:\\WORK\\src.txt"] = "\\\\?\\C:\\WORK\\src.txt"; }, CannotCarryOut,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(null, \\\\?\\C:\\WORK\\src.txt, null, 32768)",
@@ -615,6 +665,10 @@ const MoveCase moveCases[] = {
      DestinationNotFound,
      {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(., app\\x.dll, null, 32768)"},
      "Error with: app\\x.dll. " + notFound},
+    {"RelativeNameWithASlashNotInTheCurrentFolder", nt, "src.txt", "app/x.dll",
+     [] { fake.files["app/x.dll"] = "C:\\tools\\app\\x.dll"; }, DestinationNotFound,
+     {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(., app/x.dll, null, 32768)"},
+     "Error with: app/x.dll. " + notFound},
     {"Win9xRelativeNameInTheCurrentFolder", win9x, "src.txt", "app\\x.dll",
      [] {
          BesideQuarvel();
@@ -704,6 +758,10 @@ const MoveCase moveCases[] = {
      {"SearchPathW(., src.txt::$DATA, null, 32768)", "SearchPathW(null, dst.txt, null, 32768)"},
      "Error with: src.txt::$DATA. It names a stream of a file, and the restart moves only whole "
      "files: name the file itself.\n"},
+    {"NtDestinationStreamRefused", nt, "src.txt", "dst.txt:s", [] { fake.files["dst.txt:s"] = "C:\\work\\dst.txt:s"; },
+     CannotCarryOut, {"SearchPathW(null, src.txt, null, 32768)", "SearchPathW(., dst.txt:s, null, 32768)"},
+     "Error with: dst.txt:s. It names a stream of a file, and the restart moves only whole files: name the file "
+     "itself.\n"},
     {"NtHardLinkIsTheSameFile", nt, "src.txt", "dst.txt",
      [] { fake.hardLinks["\\\\?\\C:\\work\\dst.txt"] = "\\\\?\\C:\\work\\src.txt"; }, CannotCarryOut,
      ntChecked, "Error with: src.txt. " + sameFile},
@@ -752,6 +810,15 @@ const MoveCase moveCases[] = {
     {"NtOnlyTheSecondListJudged", nt, "src.txt", "dst.txt",
      [] { fake.pending["PendingFileRenameOperations2"] = {"\\??\\C:\\work\\dst.txt", ""}; }, CannotCarryOut, ntChecked,
      "Error with: dst.txt. A deletion of C:\\work\\dst.txt" + restartFirst},
+    {"NtTheSamePairInTheSecondListIsNotReadBackAsKept", nt, "src.txt", "dst.txt",
+     [] { Pending(NT_PAIR, {"\\??\\C:\\work\\src.txt", "!\\??\\C:\\work\\dst.txt"}), fake.registrationKept = false; },
+     RegistrationFailed, ntMoved, "Error with: src.txt. " + notKept},
+    {"NtEveryStarDigitAndDosDevicesTakenOff", nt, "src.txt", "dst.txt",
+     [] { Pending({"*0\\??\\C:\\a.txt", "*9!\\DosDevices\\C:\\work\\dst.txt"}); }, CannotCarryOut, ntChecked,
+     "Error with: dst.txt. A move of C:\\a.txt onto C:\\work\\dst.txt" + restartFirst},
+    {"Win9xFirstPendingLineReported", win9x, "src.txt", "dst.txt",
+     [] { fake.renameSection = {"NUL=C:\\WORK\\DST.TXT", "NUL=C:\\WORK\\SRC.TXT"}; }, CannotCarryOut, win9xChecked,
+     "Error with: dst.txt. A deletion of C:\\WORK\\DST.TXT" + restartFirst},
     {"Win9xZUpperCasedInPendingNames", win9x, "Zz.txt", "dst.txt",
      [] {
          fake.files["Zz.txt"] = "C:\\work\\Zz.txt", fake.shortNames["C:\\work\\Zz.txt"] = "C:\\WORK\\ZZ.TXT";
@@ -914,6 +981,15 @@ const MoveCase moveCases[] = {
          fake.renameSection[0] = "C:\\WORK\\DST.TXT=C:\\WORK\\SRC.TXT";
      },
      RegistrationFailed, win9xChecked, "Error with: src.txt. " + damaged},
+    {"Win9xLineThatKeepsTheSectionWholeIsWritten", win9x, "src.txt", "dst.txt",
+     [] { fake.renameSection = NearlyFull("C:\\A=C:\\B."); }, Success,
+     {win9xChecked[0], win9xChecked[1], win9xChecked[2], win9xChecked[3],
+      "WritePrivateProfileStringA(rename, C:\\WORK\\DST.TXT, C:\\WORK\\SRC.TXT, wininit.ini)",
+      "WritePrivateProfileStringA(null, null, null, wininit.ini)"},
+     ""},
+    {"Win9xLineThatFillsTheSectionIsNotWritten", win9x, "src.txt", "dst.txt",
+     [] { fake.renameSection = NearlyFull("C:\\A=C:\\B.X"); }, RegistrationFailed, win9xChecked,
+     "Error with: src.txt. " + damaged},
     // The lock: a name of Quarvel's own that another program holds.
     {"NtOwnLockNameTakenByAnEvent", nt, "src.txt", "dst.txt", [] { fake.boundaryMissing = true, fake.mutexError = ERROR_INVALID_HANDLE; },
      RegistrationFailed, ntChecked, "Error with: src.txt. " + lockNameTaken},
@@ -1032,6 +1108,15 @@ const MoveCase moveCases[] = {
      "Error with: src.txt. Windows took the request, but the list for the next start could not be read back to "
      "make sure that it holds it: look with reg query \"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session "
      "Manager\" /v PendingFileRenameOperations before you run again.\n"},
+    {"Win9xReadBackUnreadableMayBeKept", win9x, "src.txt", "dst.txt", [] { fake.unreadableAfterRegistration = true; },
+     RegistrationFailed,
+     {win9xChecked[0], win9xChecked[1], win9xChecked[2], win9xChecked[3],
+      "WritePrivateProfileStringA(rename, C:\\WORK\\DST.TXT, C:\\WORK\\SRC.TXT, wininit.ini)",
+      "WritePrivateProfileStringA(null, null, null, wininit.ini)"},
+     "Error with: src.txt. Windows took the request, but the list for the next start could not be read back to "
+     "make sure that it holds it: look with type %windir%\\WININIT.INI before you run again.\n"},
+    {"NtSystemLockClosedToUsers", nt, "src.txt", "dst.txt", [] { fake.systemMutex = fake.systemMutexDenied = true; },
+     RegistrationFailed, ntChecked, "Error with: src.txt. " + denied + elevate},
     {"Win9xLineThatWouldCutTheSectionIsNotWritten", win9x, "src.txt", "dst.txt",
      [] { fake.renameSection.assign(819, "C:\\TEMP\\NEWFILE.DLL=C:\\TEMP\\OLDFILE.DLL"); },
      RegistrationFailed, win9xChecked, "Error with: src.txt. " + damaged},
@@ -1048,6 +1133,8 @@ const MoveCase moveCases[] = {
     Damaged("NtLoneSource", [] { Pending({"\\??\\C:\\a.txt", "", "\\??\\C:\\b.txt"}); }),
     Damaged("NtEmptySourceFirst", [] { Pending({"", "\\??\\C:\\a.txt", "\\??\\C:\\b.txt"}); }),
     Damaged("NtEmptySourceInTheMiddle", [] { Pending({"\\??\\C:\\a.txt", "", "", "\\??\\C:\\work\\src.txt", ""}); }),
+    Damaged("NtEmptySourceBeforeAPair", [] { Pending({"\\??\\C:\\a.txt", "", "", "\\??\\C:\\b.txt"}); }),
+    Damaged("NtSecondListDamaged", [] { Pending(NT_PAIR, {"\\??\\C:\\a.txt", "", "\\??\\C:\\b.txt"}); }),
     // Windows 11 refuses every reparse point: those that are no link too.
     Tagged("Win11WofSourceRefused", TaggedOn<0, 0x80000017, 22631>, "Error with: src.txt. " + compressed),
     Tagged("Win11DedupSourceRefused", TaggedOn<0, 0x80000013, 22631>, "Error with: src.txt. " + reparsePoint),
@@ -1084,6 +1171,17 @@ const MoveCase moveCases[] = {
      ntMoved, ""},
     {"Win10VirtualDiskListedIsNotAttached", nt, "src.txt", "dst.txt", [] { ListedAtBoot(), Build(19045); },
      CannotCarryOut, ntSearched, "Error with: src.txt. " + lateVirtual},
+    {"Win11AttachesListedDisksFromItsFirstBuild", nt, "src.txt", "dst.txt", [] { ListedAtBoot(), Build(22621); },
+     Success, ntMoved, ""},
+    {"Win11BuildBeforeThatDoesNot", nt, "src.txt", "dst.txt", [] { ListedAtBoot(), Build(22620); }, CannotCarryOut,
+     ntSearched, "Error with: src.txt. " + lateVirtual},
+    {"Win11OtherVirtualDiskListed", nt, "src.txt", "dst.txt",
+     [] { ListedAtBoot(), Build(22631), fake.attachedAtBoot.erase("{1}"), Opens("D:\\other.vhdx", "D:\\other.vhdx"); },
+     CannotCarryOut, ntSearched, "Error with: src.txt. " + lateVirtual},
+    {"Win11NoVirtualDiskListed", nt, "src.txt", "dst.txt", [] { ListedAtBoot(), Build(22631), fake.attachedAtBoot = {}; },
+     CannotCarryOut, ntSearched, "Error with: src.txt. " + lateVirtual},
+    {"NtVolumeSpanningAnIscsiDisk", nt, "src.txt", "dst.txt", [] { OnDisk<BusTypeiScsi>(), fake.volumeDisks[volumeC] = {0, 1}; },
+     CannotCarryOut, ntSearched, "Error with: src.txt. " + lateIscsi},
     {"NtDiskQueryFails", nt, "src.txt", "dst.txt", [] { OnDisk<BusTypeiScsi>(), fake.busTypes.erase(1); },
      Success, ntMoved, ""},
     {"NtSystemVolumeUnaskedNotJudged", nt, "src.txt", "dst.txt",

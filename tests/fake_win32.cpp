@@ -28,6 +28,15 @@ void RecordRedirected(const std::string &call, bool needsOff) {
 
 std::string Text(LPCWSTR text) { return text == nullptr ? "null" : Narrow(text); }
 
+// Whether a path is too long for the file system calls: MAX_PATH or more
+// outside the \\?\ form (no long-path opt-in on the Windows modelled).
+bool TooLong(LPCWSTR path) {
+    const std::wstring text = path;
+    const bool tooLong = text.size() >= MAX_PATH && text.compare(0, 4, L"\\\\?\\") != 0;
+    fake.lastError = tooLong ? ERROR_FILENAME_EXCED_RANGE : fake.lastError;
+    return tooLong;
+}
+
 // The characters of the modelled code pages beyond ASCII, which is itself in
 // each. A best-fit entry is a look-alike, used only from Unicode to ANSI.
 struct ModelledCharacter {
@@ -353,7 +362,7 @@ DWORD WINAPI SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD b
 DWORD WINAPI GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD bufferLength) {
     RecordRedirected("GetShortPathNameW(" + Text(longPath) + ", " + std::to_string(bufferLength) + ")",
                      true);
-    return LookUpPath(fake.shortLength, fake.shortNames, Narrow(longPath), shortPath, bufferLength);
+    return TooLong(longPath) ? 0 : LookUpPath(fake.shortLength, fake.shortNames, Narrow(longPath), shortPath, bufferLength);
 }
 
 DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD bufferLength) {
@@ -375,7 +384,8 @@ BOOL WINAPI MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags) {
         const bool second = fake.pending.count("PendingFileRenameOperations2") != 0;
         auto &list = fake.pending[second ? "PendingFileRenameOperations2" : "PendingFileRenameOperations"];
         for (std::string name : {Text(existing), Text(newName)}) {
-            name = name.compare(0, 4, "\\\\?\\") == 0 ? name.substr(4) : name;
+            const bool device = name.compare(0, 4, "\\\\?\\") == 0 || name.compare(0, 4, "\\\\.\\") == 0;
+            name = device ? name.substr(4) : name;
             list.push_back((list.size() % 2 != 0 ? "!\\??\\" : "\\??\\") + name);
         }
         list.insert(list.end(), fake.appendedAfter.begin(), fake.appendedAfter.end());
@@ -505,6 +515,9 @@ LONG WINAPI FakeNtOpenMutant(HANDLE *mutant, DWORD access, OBJECT_ATTRIBUTES *at
     if (!fake.systemMutex) {
         return static_cast<LONG>(0xC0000034);  // STATUS_OBJECT_NAME_NOT_FOUND
     }
+    if (fake.systemMutexDenied) {
+        return static_cast<LONG>(0xC0000022);  // STATUS_ACCESS_DENIED
+    }
     ++fake.liveAllocations;
     *mutant = &fake.systemMutex;
     return 0;
@@ -632,7 +645,7 @@ DWORD WINAPI QueryDosDeviceA(LPCSTR device, LPSTR target, DWORD size) {
 
 BOOL WINAPI GetVolumePathNameW(LPCWSTR path, LPWSTR volume, DWORD size) {
     RecordRedirected("GetVolumePathNameW(" + Text(path) + ")", true);
-    return FromTable(fake.volumes, Narrow(path), volume, size) != 0;
+    return !TooLong(path) && FromTable(fake.volumes, Narrow(path), volume, size) != 0;
 }
 
 BOOL WINAPI GetVolumeNameForVolumeMountPointW(LPCWSTR root, LPWSTR name, DWORD size) {
@@ -699,7 +712,7 @@ DWORD WINAPI FakeGetStorageDependencyInformation(HANDLE disk, GET_STORAGE_DEPEND
 HANDLE WINAPI FindFirstFileW(LPCWSTR path, WIN32_FIND_DATAW *data) {
     RecordRedirected("FindFirstFileW(" + Text(path) + ")", true);
     const auto found = fake.found.find(Narrow(path));
-    if (found == fake.found.end()) {
+    if (TooLong(path) || found == fake.found.end()) {
         return INVALID_HANDLE_VALUE;
     }
     CopyPath(Widen(found->second.longName), data->cFileName, MAX_PATH);
@@ -751,7 +764,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, 
     }
     auto found = fake.finalPaths.find(path);
     found = found == fake.finalPaths.end() ? fake.finalPaths.find(local) : found;
-    if (found == fake.finalPaths.end()) {
+    if (TooLong(pathText) || found == fake.finalPaths.end()) {
         return INVALID_HANDLE_VALUE;
     }
     ++fake.liveAllocations;
@@ -842,7 +855,9 @@ LONG WINAPI RegOpenKeyExW(HKEY root, LPCWSTR key, DWORD, REGSAM access, PHKEY re
     }
     const bool autoAttach = Text(key) == "SYSTEM\\CurrentControlSet\\Control\\AutoAttachVirtualDisks";
     *result = autoAttach ? static_cast<void *>(&fake.attachedAtBoot) : &fake.pending;
-    return root == HKEY_LOCAL_MACHINE ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    // No AutoAttachVirtualDisks key where nothing is listed.
+    return root == HKEY_LOCAL_MACHINE && !(autoAttach && fake.attachedAtBoot.empty()) ? ERROR_SUCCESS
+                                                                                      : ERROR_FILE_NOT_FOUND;
 }
 
 LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD length, LPDWORD, LPWSTR, LPDWORD,
@@ -901,6 +916,13 @@ LONG WINAPI RegCloseKey(HKEY) {
 
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR text, DWORD size, LPCSTR file) {
     Record("GetPrivateProfileSectionA(" + Text(section) + ", " + Text(file) + ")");
+    const bool written = std::any_of(fake.calls.begin(), fake.calls.end(), [](const std::string &call) {
+        return call.compare(0, 27, "WritePrivateProfileStringA(") == 0;
+    });
+    if (written && fake.unreadableAfterRegistration) {
+        fake.lastError = ERROR_ACCESS_DENIED;
+        return 0;
+    }
     std::string lines;
     for (const std::string &line : fake.renameSection) {
         lines += ToAnsi(line) + '\0';
@@ -1019,6 +1041,9 @@ BOOL WINAPI FreeLibrary(HMODULE module) {
 DWORD WINAPI GetFileAttributesW(LPCWSTR pathText) {
     const std::string path = Narrow(pathText);
     RecordRedirected("GetFileAttributesW(" + path + ")", true);
+    if (TooLong(pathText)) {
+        return INVALID_FILE_ATTRIBUTES;
+    }
     const bool folder = std::find(fake.folders.begin(), fake.folders.end(), path) != fake.folders.end();
     const auto given = fake.attributes.find(path);
     if (given != fake.attributes.end()) {
@@ -1052,9 +1077,10 @@ DWORD WINAPI GetFullPathNameW(LPCWSTR nameText, DWORD bufferLength, LPWSTR buffe
     const std::string name = Narrow(nameText);
     Record("GetFullPathNameW(" + name + ", " + std::to_string(bufferLength) + ")");
     const bool full = name[0] == '\\' || (name[0] != '\0' && name[1] == ':');
-    // Without its . and .. folders.
+    // Without its . and .. folders; \\.\ stays in front.
+    const bool dotDevice = name.compare(0, 4, "\\\\.\\") == 0;
     std::string path;
-    std::stringstream folders(full ? name : fake.currentDirectory + "\\" + name);
+    std::stringstream folders(full ? name.substr(dotDevice ? 4 : 0) : fake.currentDirectory + "\\" + name);
     for (std::string folder; std::getline(folders, folder, '\\');) {
         if (folder == "..") {
             path.erase(path.rfind('\\'));
@@ -1062,7 +1088,7 @@ DWORD WINAPI GetFullPathNameW(LPCWSTR nameText, DWORD bufferLength, LPWSTR buffe
             path += (path.empty() ? "" : "\\") + folder;
         }
     }
-    path = name.compare(0, 2, "\\\\") == 0 ? "\\\\" + path : path;  // \\server\share
+    path = dotDevice ? "\\\\.\\" + path : name.compare(0, 2, "\\\\") == 0 ? "\\\\" + path : path;  // \\server\share
     return CopyPath(Widen(path), buffer, bufferLength);
 }
 

@@ -138,6 +138,7 @@ struct FakeWindows {
     // a lock is held, nothing may be written to standard output.
     DWORD waitResult = WAIT_OBJECT_0;
     bool systemMutex = false;
+    bool systemMutexDenied = false;  // it exists, and only administrators may open it
     DWORD mutexError = ERROR_SUCCESS;
     bool namespaceExists = false;
     bool boundaryMissing = false;
