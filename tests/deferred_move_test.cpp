@@ -138,6 +138,7 @@ void Pending(const std::vector<std::string> &first, const std::vector<std::strin
     }
 }
 // Before Vista: no final paths, and no ordinal comparison.
+void Nt4() { fake.version.dwMajorVersion = 4, fake.version.dwMinorVersion = 0; }
 void BeforeVista() { fake.version.dwMajorVersion = 5, fake.version.dwMinorVersion = 1; }
 const std::string volume = "\\\\?\\Volume{8a7e1f2c-0000-0000-0000-100000000000}\\";
 const std::string volumeSource = volume + "src.txt", volumeDestination = volume + "dst.txt";
@@ -904,6 +905,15 @@ const MoveCase moveCases[] = {
         Dacls({systemAll, {0, Ace::OwnerRights, 0x1200A9}}, {usersRead});
         fake.owners["C:\\work\\src.txt"] = Ace::Named;
     }),
+    OpenToOthers("NtInheritOnlyOwnerRightsLeaveTheOwner", [] {
+        Dacls({systemAll, {0, Ace::OwnerRights, 0x1200A9, INHERIT_ONLY_ACE}}, {usersRead});
+        fake.owners["C:\\work\\src.txt"] = Ace::Named;
+    }),
+    NotOpened("NtOwnerRightsOfAnAdministratorsFile", [] {
+        Dacls({{0, Ace::OwnerRights, 0x1301BF}}, {usersRead}), fake.owners["C:\\work\\src.txt"] = Ace::Administrators;
+    }),
+    OpenToOthers("NtUsersMayDeleteSource", [] { Dacls({systemAll, {0, Ace::Users, DELETE}}, {usersRead}); }),
+    OpenToOthers("NtUsersMayTakeSource", [] { Dacls({systemAll, {0, Ace::Users, WRITE_OWNER}}, {usersRead}); }),
     {"NtFolderOfSourceOwnedByNamedUser", nt, "new library.dll", "dst.txt",
      [] { FromTemp({systemAll}), fake.owners["C:\\Temp\\"] = Ace::Named; }, CannotCarryOut, fromTemp,
      "Error with: new library.dll. " + FolderOpen("C:\\Temp\\")},
@@ -928,6 +938,9 @@ const MoveCase moveCases[] = {
     {"NtFolderOfSourceLetsUsersRenameIt", nt, app.c_str(), "dst.txt",
      [] { Dacls({usersRead}, {usersRead}), Folders({"C:\\Program Files\\My App\\"}); }, CannotCarryOut, appChecked,
      "Error with: " + app + ". " + FolderOpen("C:\\Program Files\\My App\\")},
+    {"NtFolderTwoAboveSourceLetsUsersTakeIt", nt, app.c_str(), "dst.txt",
+     [] { Dacls({usersRead}, {usersRead}), Folders({"C:\\Program Files\\"}, WRITE_OWNER); }, CannotCarryOut,
+     appChecked, "Error with: " + app + ". " + FolderOpen("C:\\Program Files\\")},
     {"NtRootLetsUsersDeleteFolders", nt, "src.txt", "dst.txt",
      [] { Dacls({usersRead}, {usersRead}), Folders({"C:\\"}, FILE_DELETE_CHILD); }, CannotCarryOut, ntChecked,
      "Error with: src.txt. " + DestinationPathOpen("C:\\")},
@@ -947,6 +960,15 @@ const MoveCase moveCases[] = {
      Success, BeforeVistaForm(ontoApp), ""},
     {"NtSourceClosedAFolderAboveDestinationOpen", nt, "src.txt", app.c_str(),
      [] { Dacls({usersRead}, {}), Folders({"C:\\Program Files\\"}); }, Success, ontoApp, ""},
+    {"Nt4FolderOfDestinationLetsUsersChangeItsDacl", nt, "src.txt", "dst.txt",
+     [] { Nt4(), Dacls({usersModify}, {usersRead}), fake.dacls["C:\\work\\"].push_back({0, Ace::Users, WRITE_DAC}); },
+     Success, BeforeVistaForm(ntMoved), ""},
+    {"Nt4FolderOfDestinationLetsUsersTakeIt", nt, "src.txt", "dst.txt",
+     [] { Nt4(), Dacls({usersModify}, {usersRead}), fake.dacls["C:\\work\\"].push_back({0, Ace::Users, WRITE_OWNER}); },
+     Success, BeforeVistaForm(ntMoved), ""},
+    {"Nt4OnFatFoldersAboveSourceNotJudged", nt, "src.txt", "dst.txt",
+     [] { Nt4(), Dacls({usersRead}, {usersRead}), Folders({"C:\\"}, GENERIC_ALL), fake.withoutAcls = {"C:\\"}; },
+     Success, BeforeVistaForm(ntMoved), ""},
     OpenToOthers("NtSourceDescriptorHidden",
                  [] { Dacls({usersRead}, {usersRead}), Folders({}), fake.hiddenDacls = {"C:\\work\\src.txt"}; }),
     NotOpened("NtBothOnFatEveryFolderOpen", [] {
@@ -957,6 +979,8 @@ const MoveCase moveCases[] = {
     OpenToOthers("NtAllowCallbackGrants", [] { Dacls({systemAll, {9, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
     OpenToOthers("NtDenyCallbackTakesNothing", [] { Dacls({{10, Ace::Users, 0x10006}, usersModify}, {usersRead}); }),
     OpenToOthers("NtObjectAllowGrants", [] { Dacls({systemAll, {5, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
+    OpenToOthers("NtCallbackObjectAllowGrants", [] { Dacls({systemAll, {11, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
+    OpenToOthers("NtObjectAllowWithTypesGrants", [] { Dacls({systemAll, {5, Ace::Users, FILE_WRITE_DATA, 0, 3}}, {usersRead}); }),
     NotOpened("NtTokenUnreadable", [] { Dacls({usersModify}, {usersRead}), fake.tokenUnreadable = true; }),
     // One registration at a time, read back; lists that cannot be read whole.
     {"NtLocksBusy", nt, "src.txt", "dst.txt", [] { fake.waitResult = WAIT_TIMEOUT; }, RegistrationFailed,
