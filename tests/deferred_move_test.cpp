@@ -276,6 +276,8 @@ void ThroughS() {
     Pending({"\\??\\S:\\src.txt", "!\\??\\S:\\dst.txt"});
     Opens("\\\\?\\S:\\src.txt", "C:\\work\\src.txt"), Opens("\\\\?\\S:\\dst.txt", "C:\\work\\dst.txt");
 }
+// A deletion of src.txt through E:, which opens it.
+void ThroughE() { Pending({"\\??\\E:\\src.txt", ""}), Opens("\\\\?\\E:\\src.txt", "C:\\work\\src.txt"); }
 // Windows 10's cs, a folder that tells names apart by case, with a, b, A and B.
 void CaseSensitive() {
     Build(19045);
@@ -321,6 +323,11 @@ std::vector<std::string> NearlyFull(const std::string &last) {
     lines.push_back(last);
     return lines;
 }
+
+const Calls volumeMoved = {"SearchPathW(null, " + volume + "src.txt, null, 32768)",
+                           "SearchPathW(null, " + volume + "dst.txt, null, 32768)",
+                           "GetShortPathNameW(" + volume + "src.txt, 32768)",
+                           "MoveFileExW(" + volume + "src.txt, " + volume + "dst.txt, 5)"};
 
 const MoveCase moveCases[] = {
     {"SourceMissing", nt, "missing.txt", "dst.txt", Nothing, SourceNotFound,
@@ -746,12 +753,16 @@ const MoveCase moveCases[] = {
          fake.files[volume + "src.txt"] = volume + "src.txt";
          fake.files[volume + "dst.txt"] = volume + "dst.txt";
      },
-     Success,
-     {"SearchPathW(null, " + volume + "src.txt, null, 32768)",
-      "SearchPathW(null, " + volume + "dst.txt, null, 32768)",
-      "GetShortPathNameW(" + volume + "src.txt, 32768)",
-      "MoveFileExW(" + volume + "src.txt, " + volume + "dst.txt, 5)"},
-     ""},
+     Success, volumeMoved, ""},
+    // A root is no folder the restart can move or delete.
+    {"XpVolumeRootPendingHoldsNothing", nt, volumeSource.c_str(), volumeDestination.c_str(),
+     [] {
+         BeforeVista(), Pending({"\\??" + volume.substr(3), ""});
+         fake.files[volume + "src.txt"] = volume + "src.txt", fake.files[volume + "dst.txt"] = volume + "dst.txt";
+     },
+     Success, volumeMoved, ""},
+    {"NtDriveRootPendingHoldsNothing", nt, "src.txt", "dst.txt", [] { Pending({"\\??\\C:\\", ""}); }, Success,
+     ntMoved, ""},
     // Streams; names compared as the file system compares them, and files
     // by their identity.
     {"NtStreamRefused", nt, "src.txt::$DATA", "dst.txt",
@@ -869,6 +880,7 @@ const MoveCase moveCases[] = {
     Win9xOntoDestination("Win9xDotFoldersInAPendingName",
                          [] { fake.renameSection = {"C:\\WORK\\.\\SUB\\..\\DST.TXT=C:\\WORK\\X.TXT"}; }),
     Win9xOntoDestination("Win9xSlashesInAPendingName", [] { fake.renameSection = {"C:/WORK/DST.TXT=C:/WORK/X.TXT"}; }),
+    Win9xOntoDestination("Win9xDotDotAtTheDrivesRoot", [] { fake.renameSection = {"C:\\..\\WORK\\DST.TXT=C:\\WORK\\X.TXT"}; }),
     Win9xOntoDestination("Win9xDoubledBackslashInAPendingName",
                          [] { fake.renameSection = {"C:\\WORK\\\\DST.TXT=C:\\\\WORK\\X.TXT"}; }),
     {"NtLongPendingNameCutInTheReport", nt, "src.txt", "dst.txt",
@@ -1051,6 +1063,9 @@ const MoveCase moveCases[] = {
          Opens("\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\work\\src.txt", "C:\\work\\src.txt");
      },
      CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of \\Device\\HarddiskVolume1\\work\\src.txt" + restartFirst},
+    {"NtSystemRootNameOpened", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\SystemRoot\\src.txt", ""}), Opens("\\\\?\\GLOBALROOT\\SystemRoot\\src.txt", "C:\\work\\src.txt"); },
+     CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of \\SystemRoot\\src.txt" + restartFirst},
     {"NtPartitionNameOpened", nt, "src.txt", "dst.txt",
      [] {
          Pending({"\\Device\\Harddisk0\\Partition1\\work\\src.txt", ""});
@@ -1080,6 +1095,9 @@ const MoveCase moveCases[] = {
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
       "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
      ""},
+    {"BeforeVistaCharacterDeviceUnused", nt, "src.txt", "dst.txt",
+     [] { BeforeVista(), HardLinks(), Pending({"\\??\\C:\\work\\u\\src.txt", ""}), fake.fileTypes["\\\\?\\C:\\work\\u\\src.txt"] = 2; },
+     Success, BeforeVistaForm(ntMoved), ""},
     // As the restart reads a name: a trailing backslash names the folder
     // before it; a name outside the object namespace, or through a letter
     // of this logon session, names nothing.
@@ -1089,6 +1107,21 @@ const MoveCase moveCases[] = {
     {"NtFileWithATrailingBackslashIsNoPair", nt, "src.txt", "dst.txt",
      [] { Pending({"\\??\\C:\\work\\src.txt\\", "!\\??\\C:\\work\\dst.txt"}); }, CannotCarryOut, ntChecked,
      "Error with: src.txt. A move of C:\\work\\src.txt\\ onto C:\\work\\dst.txt" + restartFirst},
+    {"NtFileWithATrailingBackslashAsDestinationIsNoPair", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\work\\src.txt", "!\\??\\C:\\work\\dst.txt\\"}); }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. A move of C:\\work\\src.txt onto C:\\work\\dst.txt\\" + restartFirst},
+    {"NtPartitionLetterIsADisk", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\work\\dst.txt", ""}), fake.dosDevices["C:"] = "\\Device\\Harddisk0\\Partition1"; },
+     CannotCarryOut, ntChecked, "Error with: dst.txt. A deletion of C:\\work\\dst.txt" + restartFirst},
+    {"NtLetterForAVolumesRootIsADisk", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\work\\dst.txt", ""}), fake.dosDevices["C:"] = "\\Device\\HarddiskVolume1\\"; },
+     CannotCarryOut, ntChecked, "Error with: dst.txt. A deletion of C:\\work\\dst.txt" + restartFirst},
+    {"NtEntryThroughARemovableLetterOpened", nt, "src.txt", "dst.txt",
+     [] { ThroughE(), fake.driveTypes["E:\\"] = DRIVE_REMOVABLE; }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. A deletion of E:\\src.txt" + restartFirst},
+    {"NtEntryThroughACdRomLetterOpened", nt, "src.txt", "dst.txt",
+     [] { ThroughE(), fake.driveTypes["E:\\"] = DRIVE_CDROM; }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. A deletion of E:\\src.txt" + restartFirst},
     {"XpDynamicVolumeLetterIsADisk", nt, "src.txt", "dst.txt",
      [] {
          Pending({"\\??\\C:\\work\\", "!\\??\\C:\\old\\"});
