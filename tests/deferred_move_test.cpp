@@ -1154,6 +1154,9 @@ const MoveCase moveCases[] = {
      },
      CannotCarryOut, Calls(caseSensitiveMoved.begin(), caseSensitiveMoved.end() - 1),
      "Error with: C:\\work\\cs\\a. A deletion of C:\\work\\cs\\A" + restartFirst},
+    {"Win10CaseSensitiveRootNameThatDoesNotExist", nt, "src.txt", "dst.txt",
+     [] { Build(19045), fake.caseSensitive = {"C:\\"}, Opens("C:\\", "C:\\"), Pending({"\\??\\C:\\WORK\\dst.txt", ""}); },
+     Success, ntMoved, ""},
     {"NtDataStreamIsTheFile", nt, "src.txt", "dst.txt", [] { Pending({"\\??\\C:\\work\\src.txt::$data", ""}); },
      CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of C:\\work\\src.txt" + restartFirst},
     // The read-back: another program's entry after this one; lists that
