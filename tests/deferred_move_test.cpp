@@ -754,6 +754,14 @@ const MoveCase moveCases[] = {
          fake.files[volume + "dst.txt"] = volume + "dst.txt";
      },
      Success, volumeMoved, ""},
+    {"XpVolumeItselfIsNoFolderOfThePath", nt, volumeSource.c_str(), volumeDestination.c_str(),
+     [] {
+         BeforeVista(), Opens(volume, volume.substr(4)), Opens(volume.substr(0, 48), volume.substr(4, 44));
+         fake.files[volume + "src.txt"] = volume + "src.txt", fake.files[volume + "dst.txt"] = volume + "dst.txt";
+         fake.dacls[volume.substr(4) + "src.txt"] = fake.dacls[volume.substr(4) + "dst.txt"] = {usersRead};
+         fake.dacls[volume.substr(4)] = {systemAll, usersRead}, fake.dacls[volume.substr(4, 44)] = {usersModify};
+     },
+     Success, volumeMoved, ""},
     // A root is no folder the restart can move or delete.
     {"XpVolumeRootPendingHoldsNothing", nt, volumeSource.c_str(), volumeDestination.c_str(),
      [] {
