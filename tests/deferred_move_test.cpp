@@ -994,6 +994,16 @@ const MoveCase moveCases[] = {
     NotOpened("NtBothOnFatEveryFolderOpen", [] {
         Dacls({}, {}), Folders({"C:\\", "C:\\work\\"}, GENERIC_ALL), fake.withoutAcls = {"C:\\"};
     }),
+    {"NtFatVolumeInAFolderJudgedAlone", nt, "C:\\mnt\\src.txt", "C:\\mnt\\dst.txt",
+     [] {
+         fake.files["C:\\mnt\\src.txt"] = "C:\\mnt\\src.txt", fake.volumes["C:\\mnt\\src.txt"] = "C:\\mnt\\";
+         Folders({"C:\\"}, GENERIC_ALL), Opens("C:\\mnt\\", "C:\\mnt\\"), fake.withoutAcls = {"C:\\mnt\\"};
+         fake.dacls["C:\\mnt\\src.txt"] = fake.dacls["C:\\mnt\\dst.txt"] = {usersRead};
+     },
+     Success,
+     {"SearchPathW(null, C:\\mnt\\src.txt, null, 32768)", "SearchPathW(null, C:\\mnt\\dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\mnt\\src.txt, 32768)", "MoveFileExW(\\\\?\\C:\\mnt\\src.txt, \\\\?\\C:\\mnt\\dst.txt, 5)"},
+     ""},
     // Conditional entries: an allow grants, a deny takes nothing away; an
     // object entry grants as an allow.
     OpenToOthers("NtAllowCallbackGrants", [] { Dacls({systemAll, {9, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
