@@ -888,7 +888,8 @@ const MoveCase moveCases[] = {
     Win9xOntoDestination("Win9xDotFoldersInAPendingName",
                          [] { fake.renameSection = {"C:\\WORK\\.\\SUB\\..\\DST.TXT=C:\\WORK\\X.TXT"}; }),
     Win9xOntoDestination("Win9xSlashesInAPendingName", [] { fake.renameSection = {"C:/WORK/DST.TXT=C:/WORK/X.TXT"}; }),
-    Win9xOntoDestination("Win9xDotDotAtTheDrivesRoot", [] { fake.renameSection = {"C:\\..\\WORK\\DST.TXT=C:\\WORK\\X.TXT"}; }),
+    Win9xOntoDestination("Win9xDotDotAtTheDrivesRoot",
+                         [] { fake.renameSection = {"C:\\..\\WORK\\DST.TXT=C:\\WORK\\X.TXT"}; }),
     Win9xOntoDestination("Win9xDoubledBackslashInAPendingName",
                          [] { fake.renameSection = {"C:\\WORK\\\\DST.TXT=C:\\\\WORK\\X.TXT"}; }),
     {"NtLongPendingNameCutInTheReport", nt, "src.txt", "dst.txt",
@@ -1009,8 +1010,10 @@ const MoveCase moveCases[] = {
     OpenToOthers("NtAllowCallbackGrants", [] { Dacls({systemAll, {9, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
     OpenToOthers("NtDenyCallbackTakesNothing", [] { Dacls({{10, Ace::Users, 0x10006}, usersModify}, {usersRead}); }),
     OpenToOthers("NtObjectAllowGrants", [] { Dacls({systemAll, {5, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
-    OpenToOthers("NtCallbackObjectAllowGrants", [] { Dacls({systemAll, {11, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
-    OpenToOthers("NtObjectAllowWithTypesGrants", [] { Dacls({systemAll, {5, Ace::Users, FILE_WRITE_DATA, 0, 3}}, {usersRead}); }),
+    OpenToOthers("NtCallbackObjectAllowGrants",
+                 [] { Dacls({systemAll, {11, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
+    OpenToOthers("NtObjectAllowWithTypesGrants",
+                 [] { Dacls({systemAll, {5, Ace::Users, FILE_WRITE_DATA, 0, 3}}, {usersRead}); }),
     NotOpened("NtTokenUnreadable", [] { Dacls({usersModify}, {usersRead}), fake.tokenUnreadable = true; }),
     // One registration at a time, read back; lists that cannot be read whole.
     {"NtLocksBusy", nt, "src.txt", "dst.txt", [] { fake.waitResult = WAIT_TIMEOUT; }, RegistrationFailed,
@@ -1114,7 +1117,10 @@ const MoveCase moveCases[] = {
       "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
      ""},
     {"BeforeVistaCharacterDeviceUnused", nt, "src.txt", "dst.txt",
-     [] { BeforeVista(), HardLinks(), Pending({"\\??\\C:\\work\\u\\src.txt", ""}), fake.fileTypes["\\\\?\\C:\\work\\u\\src.txt"] = 2; },
+     [] {
+         BeforeVista(), HardLinks(), Pending({"\\??\\C:\\work\\u\\src.txt", ""});
+         fake.fileTypes["\\\\?\\C:\\work\\u\\src.txt"] = 2;  // FILE_TYPE_CHAR
+     },
      Success, BeforeVistaForm(ntMoved), ""},
     // As the restart reads a name: a trailing backslash names the folder
     // before it; a name outside the object namespace, or through a letter
