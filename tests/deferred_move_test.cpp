@@ -138,6 +138,7 @@ void Pending(const std::vector<std::string> &first, const std::vector<std::strin
     }
 }
 // Before Vista: no final paths, and no ordinal comparison.
+void Nt4() { fake.version.dwMajorVersion = 4, fake.version.dwMinorVersion = 0; }
 void BeforeVista() { fake.version.dwMajorVersion = 5, fake.version.dwMinorVersion = 1; }
 const std::string volume = "\\\\?\\Volume{8a7e1f2c-0000-0000-0000-100000000000}\\";
 const std::string volumeSource = volume + "src.txt", volumeDestination = volume + "dst.txt";
@@ -275,6 +276,8 @@ void ThroughS() {
     Pending({"\\??\\S:\\src.txt", "!\\??\\S:\\dst.txt"});
     Opens("\\\\?\\S:\\src.txt", "C:\\work\\src.txt"), Opens("\\\\?\\S:\\dst.txt", "C:\\work\\dst.txt");
 }
+// A deletion of src.txt through E:, which opens it.
+void ThroughE() { Pending({"\\??\\E:\\src.txt", ""}), Opens("\\\\?\\E:\\src.txt", "C:\\work\\src.txt"); }
 // Windows 10's cs, a folder that tells names apart by case, with a, b, A and B.
 void CaseSensitive() {
     Build(19045);
@@ -320,6 +323,11 @@ std::vector<std::string> NearlyFull(const std::string &last) {
     lines.push_back(last);
     return lines;
 }
+
+const Calls volumeMoved = {"SearchPathW(null, " + volume + "src.txt, null, 32768)",
+                           "SearchPathW(null, " + volume + "dst.txt, null, 32768)",
+                           "GetShortPathNameW(" + volume + "src.txt, 32768)",
+                           "MoveFileExW(" + volume + "src.txt, " + volume + "dst.txt, 5)"};
 
 const MoveCase moveCases[] = {
     {"SourceMissing", nt, "missing.txt", "dst.txt", Nothing, SourceNotFound,
@@ -745,12 +753,24 @@ const MoveCase moveCases[] = {
          fake.files[volume + "src.txt"] = volume + "src.txt";
          fake.files[volume + "dst.txt"] = volume + "dst.txt";
      },
-     Success,
-     {"SearchPathW(null, " + volume + "src.txt, null, 32768)",
-      "SearchPathW(null, " + volume + "dst.txt, null, 32768)",
-      "GetShortPathNameW(" + volume + "src.txt, 32768)",
-      "MoveFileExW(" + volume + "src.txt, " + volume + "dst.txt, 5)"},
-     ""},
+     Success, volumeMoved, ""},
+    {"XpVolumeItselfIsNoFolderOfThePath", nt, volumeSource.c_str(), volumeDestination.c_str(),
+     [] {
+         BeforeVista(), Opens(volume, volume.substr(4)), Opens(volume.substr(0, 48), volume.substr(4, 44));
+         fake.files[volume + "src.txt"] = volume + "src.txt", fake.files[volume + "dst.txt"] = volume + "dst.txt";
+         fake.dacls[volume.substr(4) + "src.txt"] = fake.dacls[volume.substr(4) + "dst.txt"] = {usersRead};
+         fake.dacls[volume.substr(4)] = {systemAll, usersRead}, fake.dacls[volume.substr(4, 44)] = {usersModify};
+     },
+     Success, volumeMoved, ""},
+    // A root is no folder the restart can move or delete.
+    {"XpVolumeRootPendingHoldsNothing", nt, volumeSource.c_str(), volumeDestination.c_str(),
+     [] {
+         BeforeVista(), Pending({"\\??" + volume.substr(3), ""});
+         fake.files[volume + "src.txt"] = volume + "src.txt", fake.files[volume + "dst.txt"] = volume + "dst.txt";
+     },
+     Success, volumeMoved, ""},
+    {"NtDriveRootPendingHoldsNothing", nt, "src.txt", "dst.txt", [] { Pending({"\\??\\C:\\", ""}); }, Success,
+     ntMoved, ""},
     // Streams; names compared as the file system compares them, and files
     // by their identity.
     {"NtStreamRefused", nt, "src.txt::$DATA", "dst.txt",
@@ -868,6 +888,8 @@ const MoveCase moveCases[] = {
     Win9xOntoDestination("Win9xDotFoldersInAPendingName",
                          [] { fake.renameSection = {"C:\\WORK\\.\\SUB\\..\\DST.TXT=C:\\WORK\\X.TXT"}; }),
     Win9xOntoDestination("Win9xSlashesInAPendingName", [] { fake.renameSection = {"C:/WORK/DST.TXT=C:/WORK/X.TXT"}; }),
+    Win9xOntoDestination("Win9xDotDotAtTheDrivesRoot",
+                         [] { fake.renameSection = {"C:\\..\\WORK\\DST.TXT=C:\\WORK\\X.TXT"}; }),
     Win9xOntoDestination("Win9xDoubledBackslashInAPendingName",
                          [] { fake.renameSection = {"C:\\WORK\\\\DST.TXT=C:\\\\WORK\\X.TXT"}; }),
     {"NtLongPendingNameCutInTheReport", nt, "src.txt", "dst.txt",
@@ -904,6 +926,15 @@ const MoveCase moveCases[] = {
         Dacls({systemAll, {0, Ace::OwnerRights, 0x1200A9}}, {usersRead});
         fake.owners["C:\\work\\src.txt"] = Ace::Named;
     }),
+    OpenToOthers("NtInheritOnlyOwnerRightsLeaveTheOwner", [] {
+        Dacls({systemAll, {0, Ace::OwnerRights, 0x1200A9, INHERIT_ONLY_ACE}}, {usersRead});
+        fake.owners["C:\\work\\src.txt"] = Ace::Named;
+    }),
+    NotOpened("NtOwnerRightsOfAnAdministratorsFile", [] {
+        Dacls({{0, Ace::OwnerRights, 0x1301BF}}, {usersRead}), fake.owners["C:\\work\\src.txt"] = Ace::Administrators;
+    }),
+    OpenToOthers("NtUsersMayDeleteSource", [] { Dacls({systemAll, {0, Ace::Users, DELETE}}, {usersRead}); }),
+    OpenToOthers("NtUsersMayTakeSource", [] { Dacls({systemAll, {0, Ace::Users, WRITE_OWNER}}, {usersRead}); }),
     {"NtFolderOfSourceOwnedByNamedUser", nt, "new library.dll", "dst.txt",
      [] { FromTemp({systemAll}), fake.owners["C:\\Temp\\"] = Ace::Named; }, CannotCarryOut, fromTemp,
      "Error with: new library.dll. " + FolderOpen("C:\\Temp\\")},
@@ -928,6 +959,9 @@ const MoveCase moveCases[] = {
     {"NtFolderOfSourceLetsUsersRenameIt", nt, app.c_str(), "dst.txt",
      [] { Dacls({usersRead}, {usersRead}), Folders({"C:\\Program Files\\My App\\"}); }, CannotCarryOut, appChecked,
      "Error with: " + app + ". " + FolderOpen("C:\\Program Files\\My App\\")},
+    {"NtFolderTwoAboveSourceLetsUsersTakeIt", nt, app.c_str(), "dst.txt",
+     [] { Dacls({usersRead}, {usersRead}), Folders({"C:\\Program Files\\"}, WRITE_OWNER); }, CannotCarryOut,
+     appChecked, "Error with: " + app + ". " + FolderOpen("C:\\Program Files\\")},
     {"NtRootLetsUsersDeleteFolders", nt, "src.txt", "dst.txt",
      [] { Dacls({usersRead}, {usersRead}), Folders({"C:\\"}, FILE_DELETE_CHILD); }, CannotCarryOut, ntChecked,
      "Error with: src.txt. " + DestinationPathOpen("C:\\")},
@@ -947,16 +981,39 @@ const MoveCase moveCases[] = {
      Success, BeforeVistaForm(ontoApp), ""},
     {"NtSourceClosedAFolderAboveDestinationOpen", nt, "src.txt", app.c_str(),
      [] { Dacls({usersRead}, {}), Folders({"C:\\Program Files\\"}); }, Success, ontoApp, ""},
+    {"Nt4FolderOfDestinationLetsUsersChangeItsDacl", nt, "src.txt", "dst.txt",
+     [] { Nt4(), Dacls({usersModify}, {usersRead}), fake.dacls["C:\\work\\"].push_back({0, Ace::Users, WRITE_DAC}); },
+     Success, BeforeVistaForm(ntMoved), ""},
+    {"Nt4FolderOfDestinationLetsUsersTakeIt", nt, "src.txt", "dst.txt",
+     [] { Nt4(), Dacls({usersModify}, {usersRead}), fake.dacls["C:\\work\\"].push_back({0, Ace::Users, WRITE_OWNER}); },
+     Success, BeforeVistaForm(ntMoved), ""},
+    {"Nt4OnFatFoldersAboveSourceNotJudged", nt, "src.txt", "dst.txt",
+     [] { Nt4(), Dacls({usersRead}, {usersRead}), Folders({"C:\\"}, GENERIC_ALL), fake.withoutAcls = {"C:\\"}; },
+     Success, BeforeVistaForm(ntMoved), ""},
     OpenToOthers("NtSourceDescriptorHidden",
                  [] { Dacls({usersRead}, {usersRead}), Folders({}), fake.hiddenDacls = {"C:\\work\\src.txt"}; }),
     NotOpened("NtBothOnFatEveryFolderOpen", [] {
         Dacls({}, {}), Folders({"C:\\", "C:\\work\\"}, GENERIC_ALL), fake.withoutAcls = {"C:\\"};
     }),
+    {"NtFatVolumeInAFolderJudgedAlone", nt, "C:\\mnt\\src.txt", "C:\\mnt\\dst.txt",
+     [] {
+         fake.files["C:\\mnt\\src.txt"] = "C:\\mnt\\src.txt", fake.volumes["C:\\mnt\\src.txt"] = "C:\\mnt\\";
+         Folders({"C:\\"}, GENERIC_ALL), Opens("C:\\mnt\\", "C:\\mnt\\"), fake.withoutAcls = {"C:\\mnt\\"};
+         fake.dacls["C:\\mnt\\src.txt"] = fake.dacls["C:\\mnt\\dst.txt"] = {usersRead};
+     },
+     Success,
+     {"SearchPathW(null, C:\\mnt\\src.txt, null, 32768)", "SearchPathW(null, C:\\mnt\\dst.txt, null, 32768)",
+      "GetShortPathNameW(C:\\mnt\\src.txt, 32768)", "MoveFileExW(\\\\?\\C:\\mnt\\src.txt, \\\\?\\C:\\mnt\\dst.txt, 5)"},
+     ""},
     // Conditional entries: an allow grants, a deny takes nothing away; an
     // object entry grants as an allow.
     OpenToOthers("NtAllowCallbackGrants", [] { Dacls({systemAll, {9, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
     OpenToOthers("NtDenyCallbackTakesNothing", [] { Dacls({{10, Ace::Users, 0x10006}, usersModify}, {usersRead}); }),
     OpenToOthers("NtObjectAllowGrants", [] { Dacls({systemAll, {5, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
+    OpenToOthers("NtCallbackObjectAllowGrants",
+                 [] { Dacls({systemAll, {11, Ace::Users, FILE_WRITE_DATA}}, {usersRead}); }),
+    OpenToOthers("NtObjectAllowWithTypesGrants",
+                 [] { Dacls({systemAll, {5, Ace::Users, FILE_WRITE_DATA, 0, 3}}, {usersRead}); }),
     NotOpened("NtTokenUnreadable", [] { Dacls({usersModify}, {usersRead}), fake.tokenUnreadable = true; }),
     // One registration at a time, read back; lists that cannot be read whole.
     {"NtLocksBusy", nt, "src.txt", "dst.txt", [] { fake.waitResult = WAIT_TIMEOUT; }, RegistrationFailed,
@@ -1027,6 +1084,9 @@ const MoveCase moveCases[] = {
          Opens("\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\work\\src.txt", "C:\\work\\src.txt");
      },
      CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of \\Device\\HarddiskVolume1\\work\\src.txt" + restartFirst},
+    {"NtSystemRootNameOpened", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\SystemRoot\\src.txt", ""}), Opens("\\\\?\\GLOBALROOT\\SystemRoot\\src.txt", "C:\\work\\src.txt"); },
+     CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of \\SystemRoot\\src.txt" + restartFirst},
     {"NtPartitionNameOpened", nt, "src.txt", "dst.txt",
      [] {
          Pending({"\\Device\\Harddisk0\\Partition1\\work\\src.txt", ""});
@@ -1056,6 +1116,12 @@ const MoveCase moveCases[] = {
       "GetShortPathNameW(C:\\work\\src.txt, 32768)", "GetShortPathNameW(C:\\work\\dst.txt, 32768)",
       "MoveFileExW(C:\\work\\src.txt, C:\\work\\dst.txt, 5)"},
      ""},
+    {"BeforeVistaCharacterDeviceUnused", nt, "src.txt", "dst.txt",
+     [] {
+         BeforeVista(), HardLinks(), Pending({"\\??\\C:\\work\\u\\src.txt", ""});
+         fake.fileTypes["\\\\?\\C:\\work\\u\\src.txt"] = 2;  // FILE_TYPE_CHAR
+     },
+     Success, BeforeVistaForm(ntMoved), ""},
     // As the restart reads a name: a trailing backslash names the folder
     // before it; a name outside the object namespace, or through a letter
     // of this logon session, names nothing.
@@ -1065,6 +1131,27 @@ const MoveCase moveCases[] = {
     {"NtFileWithATrailingBackslashIsNoPair", nt, "src.txt", "dst.txt",
      [] { Pending({"\\??\\C:\\work\\src.txt\\", "!\\??\\C:\\work\\dst.txt"}); }, CannotCarryOut, ntChecked,
      "Error with: src.txt. A move of C:\\work\\src.txt\\ onto C:\\work\\dst.txt" + restartFirst},
+    {"NtFileWithATrailingBackslashAsDestinationIsNoPair", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\work\\src.txt", "!\\??\\C:\\work\\dst.txt\\"}); }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. A move of C:\\work\\src.txt onto C:\\work\\dst.txt\\" + restartFirst},
+    {"NtPartitionLetterIsADisk", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\work\\dst.txt", ""}), fake.dosDevices["C:"] = "\\Device\\Harddisk0\\Partition1"; },
+     CannotCarryOut, ntChecked, "Error with: dst.txt. A deletion of C:\\work\\dst.txt" + restartFirst},
+    {"NtPartitionLetterOfTheTenthDiskIsADisk", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\work\\dst.txt", ""}), fake.dosDevices["C:"] = "\\Device\\Harddisk9\\Partition1"; },
+     CannotCarryOut, ntChecked, "Error with: dst.txt. A deletion of C:\\work\\dst.txt" + restartFirst},
+    {"NtLetterForAVolumesRootIsADisk", nt, "src.txt", "dst.txt",
+     [] { Pending({"\\??\\C:\\work\\dst.txt", ""}), fake.dosDevices["C:"] = "\\Device\\HarddiskVolume1\\"; },
+     CannotCarryOut, ntChecked, "Error with: dst.txt. A deletion of C:\\work\\dst.txt" + restartFirst},
+    {"NtEntryThroughARemovableLetterOpened", nt, "src.txt", "dst.txt",
+     [] { ThroughE(), fake.driveTypes["E:\\"] = DRIVE_REMOVABLE; }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. A deletion of E:\\src.txt" + restartFirst},
+    {"NtEntryThroughARamDiskLetterOpened", nt, "src.txt", "dst.txt",
+     [] { ThroughE(), fake.driveTypes["E:\\"] = DRIVE_RAMDISK; }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. A deletion of E:\\src.txt" + restartFirst},
+    {"NtEntryThroughACdRomLetterOpened", nt, "src.txt", "dst.txt",
+     [] { ThroughE(), fake.driveTypes["E:\\"] = DRIVE_CDROM; }, CannotCarryOut, ntChecked,
+     "Error with: src.txt. A deletion of E:\\src.txt" + restartFirst},
     {"XpDynamicVolumeLetterIsADisk", nt, "src.txt", "dst.txt",
      [] {
          Pending({"\\??\\C:\\work\\", "!\\??\\C:\\old\\"});
@@ -1097,6 +1184,9 @@ const MoveCase moveCases[] = {
      },
      CannotCarryOut, Calls(caseSensitiveMoved.begin(), caseSensitiveMoved.end() - 1),
      "Error with: C:\\work\\cs\\a. A deletion of C:\\work\\cs\\A" + restartFirst},
+    {"Win10CaseSensitiveRootNameThatDoesNotExist", nt, "src.txt", "dst.txt",
+     [] { Build(19045), fake.caseSensitive = {"C:\\"}, Opens("C:\\", "C:\\"), Pending({"\\??\\C:\\WORK\\dst.txt", ""}); },
+     Success, ntMoved, ""},
     {"NtDataStreamIsTheFile", nt, "src.txt", "dst.txt", [] { Pending({"\\??\\C:\\work\\src.txt::$data", ""}); },
      CannotCarryOut, ntChecked, "Error with: src.txt. A deletion of C:\\work\\src.txt" + restartFirst},
     // The read-back: another program's entry after this one; lists that

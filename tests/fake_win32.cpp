@@ -567,8 +567,9 @@ LONG WINAPI FakeNtQuerySecurityObject(HANDLE file, DWORD information, void *desc
     std::string entries;
     for (const FakeWindows::Ace &ace : found->second) {
         const std::string sid = SidBytes(ace.sid);
-        // An object entry's flags: no object types follow.
-        const std::string objectFlags(ace.type == 5 || ace.type == 11 ? 4 : 0, '\0');
+        // An object entry's flags, then a GUID for each type they name.
+        const std::string objectFlags = ace.type == 5 || ace.type == 11
+            ? number(ace.objectFlags, 4) + std::string(16 * __builtin_popcount(ace.objectFlags & 3), '\0') : "";
         entries += number(ace.type, 1) + number(ace.flags, 1) +
                    number(static_cast<DWORD>(8 + objectFlags.size() + sid.size()), 2) + number(ace.mask, 4) +
                    objectFlags + sid;
@@ -749,7 +750,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR pathText, DWORD access, DWORD, void *, DWORD, 
         RecordRedirected(call, true);
         // A file opens only where a server it may lead to could not act as the caller.
         const DWORD identifyOnly = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
-        if ((flags & identifyOnly) != identifyOnly) {
+        if ((flags & (identifyOnly | 0x30000)) != identifyOnly) {  // the level, not delegation
             return INVALID_HANDLE_VALUE;
         }
     }

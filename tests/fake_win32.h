@@ -123,6 +123,7 @@ struct FakeWindows {
                    Administrators, TrustedInstaller, OwnerRights, CreatorOwner, PowerUsers } sid;
         DWORD mask;
         BYTE flags = 0;
+        DWORD objectFlags = 0;  // an object entry's: which GUIDs (zeros) follow
     };
     std::map<std::string, std::vector<Ace>> dacls;
     std::map<std::string, Ace::Sid> owners;
