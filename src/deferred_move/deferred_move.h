@@ -73,6 +73,10 @@ const WCHAR *FileName(const WCHAR *path);
 // A path in Windows' own notation for a local path, \\?\C:\... or
 // \\.\C:\..., from its drive letter on; any other path as it is.
 const WCHAR *LocalPath(const WCHAR *path);
+// The length of the drive or volume a local path begins with, X: or
+// \\?\Volume{GUID}, without the backslash that must follow it (or end the
+// path); 0 for any other path.
+DWORD RootLength(const WCHAR *path);
 
 // Whether the argument's full path goes through the Windows folder's
 // Sysnative, a folder that 64-bit Windows shows to 32-bit programs only.

@@ -69,15 +69,8 @@ namespace {
 // The root of the drive or volume a full path begins with, X:\ or
 // \\?\Volume{GUID}\; false for any other path.
 bool DriveRoot(const WCHAR *path, WCHAR (&root)[50]) {
-    const WCHAR volume[] = L"\\\\?\\Volume{";
-    DWORD length = path[1] == ':' ? 2 : 0;
+    const DWORD length = RootLength(path);
     if (length == 0) {
-        while (length < 11 && path[length] == volume[length]) {
-            ++length;
-        }
-        length = length == 11 && TextLength(path) >= 49 && path[47] == '}' ? 48 : 0;
-    }
-    if (length == 0 || (path[length] != '\\' && path[length] != 0)) {
         return false;
     }
     for (DWORD i = 0; i < length; ++i) {

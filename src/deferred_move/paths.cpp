@@ -1,6 +1,6 @@
 // Turning an argument into the full path of an existing file, a full path
 // into its short (8.3) form, and telling a path that only 32-bit programs see.
-#include "deferred_move.h"
+#include "request.h"
 
 namespace {
 
@@ -60,6 +60,14 @@ const WCHAR *LocalPath(const WCHAR *path) {
     const bool deviceForm = path[0] == '\\' && path[1] == '\\' && (path[2] == '?' || path[2] == '.') &&
                             path[3] == '\\';
     return deviceForm && IsDriveLetterPath(path + 4) ? path + 4 : path;
+}
+
+DWORD RootLength(const WCHAR *path) {
+    DWORD length = path[0] != 0 && path[1] == ':' ? 2 : 0;
+    if (length == 0 && StartsWith(path, "\\\\?\\Volume{") && TextLength(path) >= 48 && path[47] == '}') {
+        length = 48;
+    }
+    return length != 0 && (path[length] == '\\' || path[length] == 0) ? length : 0;
 }
 
 bool GoesThroughSysnative(const WCHAR *argument) {

@@ -131,9 +131,8 @@ struct PendingName {
 PendingName Spelt(const WCHAR *name, bool foreign) {
     PendingName spelt = {name, LocalPath(name), nullptr, TextLength(name), 0, foreign, false};
     spelt.length -= static_cast<DWORD>(spelt.local - name);
-    const bool volumeRoot = spelt.length == 49 && StartsWith(spelt.local, "\\\\?\\Volume{");
-    if (spelt.length > 1 && spelt.local[spelt.length - 1] == '\\' && spelt.local[spelt.length - 2] != ':' &&
-        !volumeRoot) {
+    if (spelt.length > 1 && spelt.local[spelt.length - 1] == '\\' &&
+        spelt.length != RootLength(spelt.local) + 1) {
         --spelt.length;
         spelt.folderOnly = true;
     }
@@ -300,8 +299,11 @@ Touch Touches(const PendingName &pending, int file) {
         return Touch::Nothing;
     }
     const Reach reach = Reached(pending);
-    if (reach == Reach::Gone || (bySpelling != Touch::Nothing && caseOnly == nullptr)) {
-        return reach == Reach::Gone ? Touch::Nothing : bySpelling;
+    if (reach == Reach::Gone) {
+        return Touch::Nothing;
+    }
+    if (bySpelling != Touch::Nothing && caseOnly == nullptr) {
+        return bySpelling;  // spelt exactly
     }
     FileId id = {};
     DWORD final = ERROR_CALL_NOT_IMPLEMENTED;

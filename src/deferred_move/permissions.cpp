@@ -136,12 +136,14 @@ UsersMay RightsOfUsers(const WCHAR *path, DWORD rights) {
     bool ownerRightsNamed = false;
     for (DWORD count = Number(descriptor + dacl + 4, 2); count > 0; --count) {
         const DWORD size = end - entry >= 4 ? Number(entry + 2, 2) : 0;
-        if (size < 8 || size > static_cast<DWORD>(end - entry) ||
-            (Applies(entry) && (SidAt(entry, size) >= size ||
-                                SidLength(entry + SidAt(entry, size), size - SidAt(entry, size)) == 0))) {
+        if (size < 8 || size > static_cast<DWORD>(end - entry)) {
             return UsersMay::Unknown;
         }
-        ownerRightsNamed = ownerRightsNamed || (Applies(entry) && IsSid(entry + SidAt(entry, size), ownerRights));
+        const DWORD sidAt = SidAt(entry, size);
+        if (Applies(entry) && (sidAt >= size || SidLength(entry + sidAt, size - sidAt) == 0)) {
+            return UsersMay::Unknown;
+        }
+        ownerRightsNamed = ownerRightsNamed || (Applies(entry) && IsSid(entry + sidAt, ownerRights));
         entry += size;
     }
     // The owner may always read and change the DACL, whatever it says.
@@ -209,7 +211,7 @@ bool FolderOpen(const WCHAR *path, DWORD ownRights, bool wholePath, WCHAR (&open
         return false;
     }
     const WCHAR *local = LocalPath(scratch);
-    const WCHAR *root = local + (local[1] == ':' ? 3 : 49);  // X:\ or \\?\Volume{GUID}\, as IsOnOtherDrive found
+    const WCHAR *root = local + RootLength(local) + 1;  // X:\ or \\?\Volume{GUID}\, as IsOnOtherDrive found
     WCHAR *end = const_cast<WCHAR *>(FileName(scratch));
     for (DWORD rights = ownRights;; rights = FolderChanges) {
         *end = 0;
